@@ -1,0 +1,90 @@
+#include <climits>
+#include <unistd.h>
+
+#include "app/app.h"
+#include "app/text.h"
+#include "formats/map.h"
+#include "formats/map_description.h"
+#include "formats/style.h"
+#include "image/byte_sink.h"
+#include "image/image_writer.h"
+#include "minimap/output.h"
+
+namespace vant {
+
+std::string programFolder() {
+    std::vector<char> buffer(PATH_MAX + 1, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), PATH_MAX);
+    if (n <= 0) return std::string();
+    return directoryOf(std::string(buffer.data(), size_t(n)), true);
+}
+
+void writeBenchmarkFile(Runtime& rt, const std::string& path) {
+    const float elapsed = rt.timer.now() - rt.startTime;
+    const std::string text = formatText("Minimap generated in %f seconds", elapsed / 1000.0);
+    writeFileAtomically(path, text.data(), text.size());
+}
+
+// Shows one of the job's own two messages even though the run is headless.
+static void showJobMessage(Runtime& rt, const char* text) {
+    rt.headless = false;
+    rt.showText(BoxOk, rt.windowTitle, text);
+    rt.headless = true;
+}
+
+void runMinimapJob(App& app, const CommandLine& tokens) {
+    Runtime& rt = app.rt;
+    bool debug = false, benchmark = false;
+    int sizeStep = 0;
+    std::string stylePath, mapPath, outputPath;
+    MapDescription description;
+
+    if (hasOption(tokens, "-debug")) debug = parseBool(optionValue(tokens, "-debug"));
+    if (debug) rt.openRunLog("debug.txt");
+
+    if (hasOption(tokens, "-sty") && hasOption(tokens, "-gmp")) {
+        stylePath = optionValue(tokens, "-sty");
+        mapPath = optionValue(tokens, "-gmp");
+    } else if (hasOption(tokens, "-mmp")) {
+        parseMapDescription(description, optionValue(tokens, "-mmp"));
+        mapPath = description.gmpfile;
+        stylePath = description.styfile;
+    }
+
+    if (hasOption(tokens, "-out")) {
+        outputPath = optionValue(tokens, "-out");
+    } else {
+        if (debug) showJobMessage(rt, "OUTPUT FILE PATH MISSING\r\nuse -out param (requires full path)");
+        return;
+    }
+    if (hasOption(tokens, "-size")) sizeStep = sizeStepFor(clampedMinimapSide(optionValue(tokens, "-size")));
+    if (hasOption(tokens, "-bluewater")) {
+        const long long v = leadingDecimal(optionValue(tokens, "-bluewater"));
+        rt.waterTintMode = v < 0 ? 0 : (v > 2 ? 2 : int(v));
+    }
+    if (hasOption(tokens, "-benchmark")) benchmark = parseBool(optionValue(tokens, "-benchmark"));
+    if (hasOption(tokens, "-jpg_quality")) {
+        const long long q = 100 - leadingDecimal(optionValue(tokens, "-jpg_quality"));
+        rt.jpegQuality = q < 1 ? 1 : (q > 100 ? 100 : int(q));
+    }
+
+    if (stylePath.empty() || mapPath.empty()) {
+        if (debug) showJobMessage(rt, "STY or GMP file missing!");
+        return;
+    }
+    if (outputPath.empty()) return;
+
+    app.level.map.clear();
+    app.level.checksum.reset();
+    loadStyle(rt, app.level, app.maps, -1, stylePath);
+    loadMap(rt, app.level, app.maps, -1, mapPath);
+    buildMinimap(rt, app.level, app.builder, app.minimap);
+    // The drawing is all the atlas and the blocks were needed for.
+    app.level.releaseTileAtlas();
+    app.level.map.release();
+    const int format = imageFormatFromExtension(fileExtension(outputPath, true));
+    saveMinimap(rt, app.minimap, format, sizeStep, outputPath, true, true);
+    if (benchmark) writeBenchmarkFile(rt, "benchmark.txt");
+}
+
+}  // namespace vant

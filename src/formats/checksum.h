@@ -1,0 +1,25 @@
+// The LevelChecksum: a running CRC-32 (reflected polynomial 0xEDB88320)
+// started at 0 and never inverted, fed with the decoded level data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vant {
+
+class LevelChecksum {
+public:
+    void reset() { value_ = 0; }
+    uint32_t value() const { return value_; }
+    void feed(const void* data, size_t size);
+    void feedByte(uint8_t b);
+
+private:
+    uint32_t value_ = 0;
+};
+
+// The classic one-table, byte-at-a-time update; kept as the reference the
+// fast path is tested against.
+uint32_t crc32TableUpdate(uint32_t value, const void* data, size_t size);
+
+}  // namespace vant

@@ -1,0 +1,37 @@
+// The chunked container shared by style (.sty) and map (.gmp) files: a
+// 6-byte header, then typed chunks back to back up to the end of the file.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace vant {
+
+class Runtime;
+
+enum class ChunkFileStatus : uint16_t { Ok = 0, NotFound = 1, BadHeader = 2 };
+
+struct ChunkEntry {
+    uint32_t offset = 0;  // absolute position of the first data byte; 0 = absent
+    uint32_t size = 0;    // as stored, not checked against the file
+};
+
+struct ChunkDirectory {
+    std::string fileName;
+    std::string magic;
+    uint16_t version = 0;
+    ChunkFileStatus status = ChunkFileStatus::NotFound;
+    std::map<std::string, ChunkEntry> chunks;
+
+    ChunkEntry find(const std::string& type) const;
+    bool has(const std::string& type) const { return find(type).offset != 0; }
+};
+
+// Lower-case extension to expected magic: "sty" -> "GBST", "gmp" -> "GBMP".
+std::string expectedMagicFor(const std::string& fileName);
+
+ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName);
+void reportChunkFileStatus(Runtime& rt, ChunkFileStatus status, const std::string& fileName);
+
+}  // namespace vant

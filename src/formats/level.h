@@ -1,0 +1,119 @@
+// What one loaded level holds: the decoded style (tile atlas, tile origins,
+// surface groups), the block store of the map, and the running checksum.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "formats/checksum.h"
+
+namespace vant {
+
+constexpr int MapWidth = 256;
+constexpr int MapHeight = 256;
+constexpr int MapDepth = 8;
+constexpr int AtlasSize = 2048;
+constexpr int TileSize = 64;
+constexpr int TileCount = 1024;
+constexpr int TilePages = 64;
+constexpr size_t AtlasBytes = size_t(AtlasSize) * AtlasSize * 4;
+
+// One block: five face words and two bytes, 12 bytes, file order.
+struct BlockInfo {
+    uint16_t left = 0;
+    uint16_t right = 0;
+    uint16_t top = 0;
+    uint16_t bottom = 0;
+    uint16_t lid = 0;
+    uint8_t extra = 0;
+    uint8_t slope = 0;
+};
+static_assert(sizeof(BlockInfo) == 12, "BlockInfo must match the 12-byte file record");
+
+// Face word fields.
+inline int faceTile(uint16_t w) { return w & 0x3FF; }
+inline int faceLighting(uint16_t w) { return (w >> 10) & 3; }
+inline int faceBlend(uint16_t w) { return (w >> 12) & 1; }
+inline int faceFlip(uint16_t w) { return (w >> 13) & 1; }
+inline int faceRotation(uint16_t w) { return (w >> 14) & 3; }
+inline int slopeType(const BlockInfo& b) { return b.slope >> 2; }
+
+inline size_t blockIndex(int x, int y, int z) {
+    return (static_cast<size_t>(z) * MapHeight + static_cast<size_t>(y)) * MapWidth + static_cast<size_t>(x);
+}
+
+// Zones and tile animations are read by the windowed load only.
+struct Zone {
+    uint8_t type = 0;
+    uint8_t x = 0, y = 0, w = 0, h = 0;
+    std::string name;
+};
+
+struct TileAnimation {
+    uint16_t base = 0;
+    uint8_t frameRate = 0;
+    uint8_t repeat = 0;
+    std::vector<uint16_t> tiles;
+};
+
+class MapFile {
+public:
+    static constexpr size_t BlockCount = size_t(MapWidth) * MapHeight * MapDepth;
+
+    // The store is allocated on first use and kept for the run.
+    void clear();
+    void release() { blocks_.clear(); blocks_.shrink_to_fit(); }
+    bool allocated() const { return !blocks_.empty(); }
+    BlockInfo* data() { ensure(); return blocks_.data(); }
+    const BlockInfo* data() const { return blocks_.empty() ? nullptr : blocks_.data(); }
+    const BlockInfo& at(int x, int y, int z) const;
+    BlockInfo& at(int x, int y, int z) { ensure(); return blocks_[blockIndex(x, y, z)]; }
+
+    // False outside the map; extra and slope are delivered only with flag 64.
+    bool getBlock(int x, int y, int z, int flags, BlockInfo& out) const;
+
+    std::vector<Zone> zones;
+    std::vector<TileAnimation> animations;
+    std::array<int16_t, TileCount> tileToAnimation{};
+    int waterTile = 0;
+
+private:
+    void ensure();
+    std::vector<BlockInfo> blocks_;
+};
+
+struct TileOrigin {
+    float u = 0.0f;
+    float v = 0.0f;
+};
+
+// Sprite output of the windowed style load.
+struct SpritePlacement {
+    uint16_t x = 0, y = 0;
+    uint8_t w = 0, h = 0;
+};
+
+struct Level {
+    LevelChecksum checksum;
+    // 2048 x 2048 RGBA; empty when no style is loaded (reads as transparent).
+    std::vector<uint8_t> tileAtlas;
+    std::array<TileOrigin, TileCount> tileOrigin{};
+    std::array<TileOrigin, TileCount> paddedTileOrigin{};
+    std::array<uint16_t, TileCount> surfaceGroup{};
+    bool waterTint = false;
+    bool styleIsBil = false;
+
+    std::vector<uint8_t> spriteAtlas;  // windowed only
+    std::vector<SpritePlacement> sprites;
+
+    MapFile map;
+
+    void releaseTileAtlas() {
+        tileAtlas.clear();
+        tileAtlas.shrink_to_fit();
+    }
+};
+
+}  // namespace vant

@@ -1,0 +1,122 @@
+#include "formats/map.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/runtime.h"
+#include "app/text.h"
+#include "formats/chunk_file.h"
+#include "formats/file_reader.h"
+#include "maplist/map_list.h"
+
+namespace vant {
+
+namespace {
+constexpr size_t DmapBaseTableBytes = 262144;
+constexpr size_t UmapPieceRecords = 341;
+
+inline uint32_t readU32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+}  // namespace
+
+void decodeUmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum) {
+    // Only whole records that the chunk holds are stored; a partial last
+    // record is dropped and the remaining blocks stay empty.
+    const size_t records = std::min(size / sizeof(BlockInfo), MapFile::BlockCount);
+    if (records == 0) return;
+    static_assert(sizeof(BlockInfo) == 12);
+    std::memcpy(static_cast<void*>(map.data()), data, records * sizeof(BlockInfo));
+    checksum.feed(data, records * sizeof(BlockInfo));
+}
+
+void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum) {
+    if (size < DmapBaseTableBytes + 4) {
+        // Without the column word count nothing can be placed safely; the
+        // squares whose base entries are present still cannot name a column.
+        return;
+    }
+    const uint64_t wordCount = readU32(data + DmapBaseTableBytes);
+    const uint64_t columnStart = DmapBaseTableBytes + 4;
+    const uint64_t blockTable = DmapBaseTableBytes + 8 + 4 * wordCount;
+    BlockInfo* store = map.data();
+
+    for (int y = 0; y < MapHeight; ++y) {
+        for (int x = 0; x < MapWidth; ++x) {
+            const uint64_t base = readU32(data + 4 * (size_t(y) * MapWidth + size_t(x)));
+            const uint64_t column = columnStart + 4 * base;
+            if (column + 4 > size) continue;  // column outside the chunk: square left empty
+            const int height = data[column];
+            const int offset = data[column + 1];
+            if (offset >= height) continue;
+            // Layers past the top of the map have nowhere to go.
+            const int top = std::min(height, MapDepth);
+            for (int z = offset; z < top; ++z) {
+                const uint64_t at = column + 4 + 4 * uint64_t(z - offset);
+                if (at + 4 > size) break;
+                const uint64_t record = blockTable + 12 * uint64_t(readU32(data + at));
+                if (record + 12 > size) continue;  // block number outside the table: layer left empty
+                std::memcpy(static_cast<void*>(&store[blockIndex(x, y, z)]), data + record, 12);
+                checksum.feed(data + record, 12);
+            }
+        }
+    }
+}
+
+bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::string fileName) {
+    if (!rt.headless && !maps.valid(mapIndex)) {
+        rt.showMessage(BoxOk, "ERROR", "Cannot load map");
+        return false;
+    }
+    if (fileName.empty() && maps.valid(mapIndex)) fileName = maps.entries[size_t(mapIndex)].gmpfile;
+
+    rt.addProgressLine("Loading %s file: %s", upperAscii(fileExtension(fileName, false)).c_str(), fileName.c_str());
+
+    const ChunkDirectory dir = readChunkDirectory(rt, fileName);
+    reportChunkFileStatus(rt, dir.status, fileName);
+    if (dir.status != ChunkFileStatus::Ok) return false;
+
+    ChunkReader file(fileName);
+    if (!file.open()) return true;
+
+    const ChunkEntry umap = dir.find("UMAP");
+    const ChunkEntry dmap = dir.find("DMAP");
+    const bool useDmap = !(umap.offset != 0);
+
+    if (!rt.headless) {
+        level.map.tileToAnimation.fill(-1);
+        readAnimations(file, dir, level.map);
+    }
+
+    if (useDmap) {
+        if (dmap.offset != 0) {
+            std::vector<uint8_t> chunk = file.read(dmap.offset, dmap.size);
+            decodeDmap(chunk.data(), chunk.size(), level.map, level.checksum);
+        }
+    } else {
+        // Read in pieces of 341 records straight into the store; only whole
+        // records are kept, the rest of the store stays empty.
+        const uint64_t wanted = std::min<uint64_t>(umap.size, MapFile::BlockCount * sizeof(BlockInfo));
+        const size_t pieceBytes = UmapPieceRecords * sizeof(BlockInfo);
+        auto* store = reinterpret_cast<uint8_t*>(level.map.data());
+        uint64_t done = 0;
+        while (done < wanted) {
+            const size_t want = size_t(std::min<uint64_t>(pieceBytes, wanted - done));
+            const size_t got = file.readInto(umap.offset + done, store + done, want);
+            const size_t whole = got / sizeof(BlockInfo) * sizeof(BlockInfo);
+            if (whole < got) std::memset(store + done + whole, 0, got - whole);
+            level.checksum.feed(store + done, whole);
+            done += whole;
+            if (whole < want) break;
+        }
+    }
+
+    if (!rt.headless) {
+        chooseWaterTile(level);
+        readZones(file, dir, level.map);
+    }
+    file.close();
+    return true;
+}
+
+}  // namespace vant

@@ -1,0 +1,286 @@
+#include "formats/style.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "app/runtime.h"
+#include "app/text.h"
+#include "formats/chunk_file.h"
+#include "formats/file_reader.h"
+#include "maplist/map_list.h"
+
+namespace vant {
+
+namespace {
+
+constexpr size_t VirtualPalettes = 16384;
+constexpr int PhysicalPalettes = 320;
+constexpr size_t PpalEntries = 81920;  // 5 pages of 64 palettes x 256 colours
+constexpr size_t PageBytes = 65536;
+constexpr uint32_t WaterSignaturePage = 38;
+constexpr uint16_t NoGroup = 0xFFFF;
+
+// Palette tables alive for one loadStyle.
+struct Palettes {
+    std::vector<uint16_t> virtualTable = std::vector<uint16_t>(VirtualPalettes, 0);
+    // Raw "PPAL" store as red, green, blue, 0 (little-endian uint32).
+    std::vector<uint32_t> physicalRaw = std::vector<uint32_t>(PpalEntries, 0);
+    uint16_t paletteBase = 0;
+
+    // Colour c of physical palette p; a palette number past the store reads
+    // as black rather than outside it.
+    uint32_t colour(uint32_t p, uint32_t c) const {
+        if (p >= static_cast<uint32_t>(PhysicalPalettes)) return 0;
+        return physicalRaw[(p / 64) * 16384 + c * 64 + (p % 64)];
+    }
+    uint32_t physicalOf(size_t virtualPalette) const {
+        return virtualPalette < virtualTable.size() ? virtualTable[virtualPalette] : PhysicalPalettes;
+    }
+};
+
+inline uint32_t packRgba(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+    return uint32_t(r) | (uint32_t(g) << 8) | (uint32_t(b) << 16) | (uint32_t(a) << 24);
+}
+
+void readPalettes(ChunkReader& file, const ChunkDirectory& dir, Level& level, Palettes& pal) {
+    const ChunkEntry palx = dir.find("PALX");
+    if (palx.offset != 0) {
+        const size_t wanted = std::min<size_t>((size_t(palx.size) + 1) / 2, VirtualPalettes);
+        std::vector<uint8_t> bytes = file.read(palx.offset, wanted * 2);
+        const size_t entries = bytes.size() / 2;
+        for (size_t i = 0; i < entries; ++i)
+            pal.virtualTable[i] = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        level.checksum.feed(bytes.data(), entries * 2);
+    }
+
+    const ChunkEntry ppal = dir.find("PPAL");
+    if (ppal.offset != 0) {
+        const size_t wanted = std::min<size_t>((size_t(ppal.size) + 3) / 4, PpalEntries);
+        std::vector<uint8_t> bytes = file.read(ppal.offset, wanted * 4);
+        const size_t entries = bytes.size() / 4;
+        std::vector<uint8_t> fed(entries * 3);
+        for (size_t i = 0; i < entries; ++i) {
+            const uint8_t* e = &bytes[4 * i];
+            pal.physicalRaw[i] = packRgba(e[2], e[1], e[0], 0);
+            fed[3 * i] = e[0];
+            fed[3 * i + 1] = e[1];
+            fed[3 * i + 2] = e[2];
+        }
+        level.checksum.feed(fed.data(), fed.size());
+    }
+
+    pal.paletteBase = 0;
+    const ChunkEntry palb = dir.find("PALB");
+    if (palb.offset != 0) {
+        std::vector<uint8_t> bytes = file.read(palb.offset, 16);
+        if (bytes.size() >= 2) pal.paletteBase = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+    }
+}
+
+// Sprites: decoded only by the windowed load.
+void readSprites(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level& level, const Palettes& pal) {
+    level.sprites.clear();
+    level.spriteAtlas.clear();
+    const ChunkEntry sprg = dir.find("SPRG");
+    if (sprg.offset == 0) return;
+    std::vector<uint8_t> graphics = file.read(sprg.offset, sprg.size);
+    level.spriteAtlas.assign(AtlasBytes, 0);
+
+    struct Entry {
+        uint32_t ptr;
+        uint8_t w, h;
+    };
+    std::vector<Entry> list;
+    const ChunkEntry sprx = dir.find("SPRX");
+    if (sprx.offset != 0) {
+        std::vector<uint8_t> bytes = file.read(sprx.offset, (size_t(sprx.size) + 7) / 8 * 8);
+        for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
+            const uint32_t ptr = uint32_t(bytes[i]) | (uint32_t(bytes[i + 1]) << 8) | (uint32_t(bytes[i + 2]) << 16) |
+                                 (uint32_t(bytes[i + 3]) << 24);
+            if (ptr < sprg.size) list.push_back({ptr, bytes[i + 4], bytes[i + 5]});
+        }
+    }
+    if (sprx.offset == 0 || !dir.has("PALB") || !dir.has("PPAL")) return;
+
+    rt.addProgressLine("Loading sprites...");
+    level.sprites.assign(list.size(), SpritePlacement{});
+    for (size_t n = list.size(); n-- > 0;) {
+        const Entry& e = list[n];
+        const uint32_t page = e.ptr / 65536;
+        SpritePlacement& p = level.sprites[n];
+        p.x = static_cast<uint16_t>(256 * (page % 8) + (e.ptr % 256));
+        p.y = static_cast<uint16_t>(256 * (page / 8) + ((e.ptr / 256) % 256));
+        p.w = e.w;
+        p.h = e.h;
+        // Sprites running off their page, or on pages past the atlas, are
+        // clipped to what lies inside both the page data and the atlas.
+        const uint32_t physical = pal.physicalOf(size_t(pal.paletteBase) + n);
+        for (uint32_t j = 0; j < e.h; ++j) {
+            for (uint32_t k = 0; k < e.w; ++k) {
+                const uint64_t src = uint64_t(e.ptr) + 256u * j + k;
+                const uint32_t ax = p.x + k, ay = p.y + j;
+                if (src >= graphics.size() || ax >= uint32_t(AtlasSize) || ay >= uint32_t(AtlasSize)) continue;
+                const uint8_t i = graphics[src];
+                uint8_t* out = &level.spriteAtlas[(size_t(ay) * AtlasSize + ax) * 4];
+                if (i == 0) {
+                    std::memset(out, 0, 4);
+                } else {
+                    const uint32_t c = pal.colour(physical, i) | 0xFF000000u;
+                    std::memcpy(out, &c, 4);
+                }
+            }
+        }
+    }
+}
+
+void readSurfaceGroups(ChunkReader& file, const ChunkDirectory& dir, Level& level) {
+    const ChunkEntry spec = dir.find("SPEC");
+    if (spec.offset == 0) return;
+    level.surfaceGroup.fill(NoGroup);
+    std::vector<uint8_t> bytes = file.read(spec.offset, (size_t(spec.size) + 1) / 2 * 2);
+    uint16_t group = 0;
+    for (size_t i = 0; i + 2 <= bytes.size(); i += 2) {
+        const uint16_t v = static_cast<uint16_t>(bytes[i] | (bytes[i + 1] << 8));
+        if (v == 0) ++group;
+        else if (v < TileCount) level.surfaceGroup[v] = group;
+    }
+    if (level.styleIsBil) applyBilCorrections(level.surfaceGroup);
+}
+
+bool waterSignatureMatches(ChunkReader& file, const ChunkEntry& tile) {
+    static const uint8_t kSignature[12][4] = {
+        {204, 201, 172, 172}, {172, 172, 172, 172}, {172, 172, 202, 204}, {223, 204, 223, 208},
+        {204, 201, 204, 223}, {204, 201, 201, 208}, {223, 223, 208, 208}, {208, 211, 211, 185},
+        {223, 208, 208, 211}, {204, 208, 213, 208}, {201, 202, 201, 208}, {204, 223, 223, 204},
+    };
+    // A chunk too short to hold the page cannot match.
+    if (uint64_t(tile.size) < uint64_t(WaterSignaturePage + 1) * PageBytes) return false;
+    std::vector<uint8_t> page = file.read(uint64_t(tile.offset) + WaterSignaturePage * PageBytes, PageBytes);
+    if (page.size() < PageBytes) return false;
+    for (int s = 0; s < 12; ++s) {
+        const size_t at = size_t(s / 4) * 16384 + size_t(s % 4) * 64;
+        if (std::memcmp(&page[at], kSignature[s], 4) != 0) return false;
+    }
+    return true;
+}
+
+void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level& level, const Palettes& pal) {
+    const ChunkEntry tile = dir.find("TILE");
+    if (tile.offset == 0) return;
+    rt.addProgressLine("Generating tilemaps...");
+
+    if (rt.waterTintMode <= 0) level.waterTint = false;
+    else if (rt.waterTintMode >= 2) level.waterTint = true;
+    else level.waterTint = waterSignatureMatches(file, tile);
+
+    // Pages past the 64 the atlas holds are not read.
+    const uint64_t pages = std::min<uint64_t>((uint64_t(tile.size) + PageBytes - 1) / PageBytes, TilePages);
+    std::vector<uint8_t> page(PageBytes, 0);  // a short read leaves the rest as it was
+    std::vector<uint32_t> fed(PageBytes);     // alpha, blue, green, red per pixel, page-row order
+    uint32_t lut[4][256];
+
+    for (uint32_t p = 0; p < pages; ++p) {
+        file.readInto(uint64_t(tile.offset) + uint64_t(p) * PageBytes, page.data(), PageBytes);
+        const size_t atlasX = 256 * (p % 8), atlasY = 256 * (p / 8);
+        for (int ty = 0; ty < 4; ++ty) {
+            for (int tx = 0; tx < 4; ++tx) {
+                const int t = int(16 * p) + 4 * ty + tx;
+                const uint32_t physical = pal.physicalOf(size_t(t));
+                const bool tint = level.waterTint && level.surfaceGroup[size_t(t)] == 2;
+                uint32_t* l = lut[tx];
+                for (uint32_t i = 0; i < 256; ++i) {
+                    uint32_t c = i == 0 ? 0u : (pal.colour(physical, i) | 0xFF000000u);
+                    if (tint) {
+                        const uint8_t r = tintByte(uint8_t(c), 0.67f);
+                        const uint8_t g = tintByte(uint8_t(c >> 8), 0.84f);
+                        const uint8_t b = tintByte(uint8_t(c >> 16), 1.13f);
+                        c = packRgba(r, g, b, uint8_t(c >> 24));
+                    }
+                    l[i] = c;
+                }
+            }
+            for (int y = 64 * ty; y < 64 * ty + 64; ++y) {
+                const uint8_t* row = &page[size_t(y) * 256];
+                uint32_t* fedRow = &fed[size_t(y) * 256];
+                uint8_t* out = &level.tileAtlas[((atlasY + size_t(y)) * AtlasSize + atlasX) * 4];
+                for (int x = 0; x < 256; ++x) {
+                    const uint32_t c = lut[x >> 6][row[x]];
+                    std::memcpy(out + 4 * x, &c, 4);
+                    fedRow[x] = __builtin_bswap32(c);
+                }
+            }
+        }
+        level.checksum.feed(fed.data(), fed.size() * 4);
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k)
+                level.tileOrigin[16 * p + 4 * j + k] = TileOrigin{float(atlasX + 64 * k), float(atlasY + 64 * j)};
+    }
+}
+
+}  // namespace
+
+uint8_t tintByte(uint8_t value, float factor) {
+    const double v = static_cast<double>(value) * static_cast<double>(factor) + 0.5;
+    const int t = static_cast<int>(v);
+    return static_cast<uint8_t>(t > 255 ? 255 : t);
+}
+
+void applyBilCorrections(std::array<uint16_t, TileCount>& groups) {
+    struct Range {
+        uint16_t first, last, group;
+    };
+    static const Range kRanges[] = {
+        {274, 274, 0}, {282, 283, 0}, {285, 285, 0}, {525, 525, 0}, {531, 531, 0}, {533, 536, 0},
+        {538, 539, 0}, {541, 541, 0}, {606, 606, 0}, {854, 854, 0}, {945, 945, 0},
+        {77, 77, 1}, {80, 83, 1}, {85, 85, 1}, {87, 87, 1}, {256, 273, 1}, {275, 281, 1}, {284, 284, 1},
+        {286, 287, 1}, {423, 423, 1}, {512, 524, 1}, {526, 530, 1}, {532, 532, 1}, {537, 537, 1},
+        {540, 540, 1}, {542, 543, 1}, {672, 673, 1}, {675, 678, 1}, {682, 682, 1}, {684, 684, 1},
+        {688, 689, 1}, {736, 767, 1}, {770, 771, 1}, {775, 775, 1}, {778, 779, 1},
+        {3, 3, 5}, {153, 153, 5}, {231, 231, 5}, {240, 241, 5}, {248, 248, 5}, {430, 430, 5},
+        {435, 435, 5}, {440, 440, 5}, {443, 443, 5}, {465, 465, 5}, {695, 695, 5}, {699, 700, 5},
+        {713, 713, 5},
+        {470, 470, 6}, {479, 479, 6}, {565, 565, 6},
+    };
+    for (const Range& r : kRanges)
+        for (int t = r.first; t <= r.last; ++t) groups[size_t(t)] = r.group;
+}
+
+bool loadStyle(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::string fileName,
+               StyleUploader* uploader) {
+    if (!rt.headless && !maps.valid(mapIndex)) {
+        rt.showMessage(BoxOk, "ERROR", "Cannot load map");
+        return false;
+    }
+    if (fileName.empty() && maps.valid(mapIndex)) fileName = maps.entries[size_t(mapIndex)].styfile;
+
+    rt.addProgressLine("Loading %s file: %s", upperAscii(fileExtension(fileName, false)).c_str(), fileName.c_str());
+    level.styleIsBil = lowerAscii(fileNameOf(fileName, true)) == "bil.sty";
+
+    // A style that cannot be read leaves a transparent atlas behind, so the
+    // minimap is still drawn from what was loaded.
+    level.tileAtlas.assign(AtlasBytes, 0);
+    Palettes pal;
+
+    const ChunkDirectory dir = readChunkDirectory(rt, fileName);
+    reportChunkFileStatus(rt, dir.status, fileName);
+    if (dir.status != ChunkFileStatus::Ok) return false;
+
+    ChunkReader file(fileName);
+    if (!file.open()) {
+        reportChunkFileStatus(rt, ChunkFileStatus::NotFound, fileName);
+        return false;
+    }
+
+    readPalettes(file, dir, level, pal);
+    if (!rt.headless) readSprites(rt, file, dir, level, pal);
+    readSurfaceGroups(file, dir, level);
+    readTiles(rt, file, dir, level, pal);
+    file.close();
+
+    if (!rt.headless && uploader) uploader->uploadStyle(rt, level);
+    return true;
+}
+
+}  // namespace vant

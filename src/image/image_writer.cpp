@@ -1,0 +1,136 @@
+#include "image/image_writer.h"
+
+#include <cstring>
+#include <gd.h>
+
+#include "app/runtime.h"
+#include "app/text.h"
+#include "image/byte_sink.h"
+
+namespace vant {
+
+namespace {
+void put16(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+void put32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+}  // namespace
+
+int imageFormatFromExtension(const std::string& extension) {
+    if (extension == "bmp") return FormatBmp;
+    if (extension == "tga") return FormatTga;
+    if (extension == "jpeg" || extension == "jpg") return FormatJpg;
+    return FormatBmp;
+}
+
+std::string imageFormatExtension(int format) {
+    static const char kNames[4][4] = {"raw", "bmp", "tga", "jpg"};
+    if (format < 0 || format > 3) return std::string();
+    return kNames[format];
+}
+
+bool writeTga(ByteSink& out, const ImageView& image) {
+    uint8_t header[18] = {};
+    header[2] = 2;    // uncompressed true colour
+    header[7] = 32;   // colour-map entry size, written although there is no map
+    put16(header + 12, uint32_t(image.width) & 0xFFFF);
+    put16(header + 14, uint32_t(image.height) & 0xFFFF);
+    header[16] = uint8_t(image.bytesPerPixel * 8);
+    header[17] = image.bottomUp ? 0 : 0x20;
+    const size_t bytes = size_t(image.width) * size_t(image.height) * size_t(image.bytesPerPixel);
+    return out.write(header, sizeof header) && out.write(image.pixels, bytes);
+}
+
+bool writeBmp(ByteSink& out, const ImageView& image) {
+    const size_t rowBytes = size_t(image.width) * size_t(image.bytesPerPixel);
+    const size_t paddedRow = rowBytes % 4 == 0 ? rowBytes : rowBytes - rowBytes % 4 + 4;
+    const size_t imageBytes = paddedRow * size_t(image.height);
+
+    uint8_t header[54] = {};
+    header[0] = 'B';
+    header[1] = 'M';
+    put32(header + 2, uint32_t(54 + imageBytes));
+    std::memcpy(header + 6, "VANT", 4);
+    put32(header + 10, 54);
+    put32(header + 14, 40);
+    put32(header + 18, uint32_t(image.width));
+    put32(header + 22, uint32_t(image.height));
+    put16(header + 26, 1);
+    put16(header + 28, uint32_t(image.bytesPerPixel * 8));
+    put32(header + 30, 0);
+    put32(header + 34, uint32_t(imageBytes));
+    put32(header + 38, 2835);
+    put32(header + 42, 2835);
+    if (!out.write(header, sizeof header)) return false;
+
+    if (image.bottomUp && rowBytes == paddedRow) return out.write(image.pixels, imageBytes);
+    std::vector<uint8_t> row(paddedRow, 0);
+    for (int i = 0; i < image.height; ++i) {
+        const int r = image.bottomUp ? i : image.height - 1 - i;
+        std::memcpy(row.data(), image.pixels + size_t(r) * rowBytes, rowBytes);
+        if (!out.write(row.data(), paddedRow)) return false;
+    }
+    return true;
+}
+
+std::vector<uint8_t> encodeJpeg(const ImageView& image, int quality) {
+    std::vector<uint8_t> encoded;
+    gdImagePtr im = gdImageCreateTrueColor(image.width, image.height);
+    if (!im) return encoded;
+    if (!im->tpixels) {
+        gdImageDestroy(im);
+        return encoded;
+    }
+    const size_t step = size_t(image.bytesPerPixel);
+    for (int r = 0; r < image.height; ++r) {
+        const uint8_t* src = image.pixels + size_t(r) * size_t(image.width) * step;
+        int* dst = im->tpixels[image.bottomUp ? image.height - 1 - r : r];
+        for (int x = 0; x < image.width; ++x, src += step)
+            dst[x] = (int(src[2]) << 16) | (int(src[1]) << 8) | int(src[0]);
+    }
+    int size = 0;
+    void* data = gdImageJpegPtr(im, &size, quality);
+    if (data && size > 0) encoded.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+    if (data) gdFree(data);
+    gdImageDestroy(im);
+    return encoded;
+}
+
+static void reportWriteFailure(Runtime& rt, const std::string& path, const std::string& reason) {
+    rt.showMessage(BoxOk, "ERROR", "Cannot write file \"%s\" (%s).", path.c_str(), reason.c_str());
+}
+
+bool saveImage(Runtime& rt, const std::string& path, const ImageView& image, int jpegQuality) {
+    const std::string ext = fileExtension(path, true);
+    if (ext == "tga" || ext == "bmp") {
+        AtomicFile file(path);
+        const bool written = ext == "tga" ? writeTga(file, image) : writeBmp(file, image);
+        if (!written || !file.commit()) reportWriteFailure(rt, path, file.error());
+        return true;
+    }
+    if (ext == "jpg") {
+        if (jpegQuality == -1) jpegQuality = rt.jpegQuality;
+        if (image.width <= 0 || image.height <= 0) {
+            rt.showMessage(BoxOk, "ERROR", "Could not allocate memory for JPG image.");
+            return true;
+        }
+        const std::vector<uint8_t> encoded = encodeJpeg(image, jpegQuality);
+        if (encoded.empty()) {
+            rt.showMessage(BoxOk, "ERROR", "Could not create JPG image.");
+            return true;
+        }
+        std::string error;
+        if (!writeFileAtomically(path, encoded.data(), encoded.size(), &error)) reportWriteFailure(rt, path, error);
+        return true;
+    }
+    rt.showMessage(BoxOk, "ERROR", "Cannot save image: Unknown image format \"%s\"", ext.c_str());
+    return false;
+}
+
+}  // namespace vant

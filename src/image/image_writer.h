@@ -1,0 +1,39 @@
+// TGA, BMP and JPEG writers. Pixels come in blue, green, red order (a fourth
+// byte, when present, follows red); the writers never convert colours.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vant {
+
+class Runtime;
+class ByteSink;
+
+struct ImageView {
+    const uint8_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 3;
+    bool bottomUp = false;  // true: row 0 of the buffer is the bottom row
+};
+
+enum ImageFormat : int { FormatRaw = 0, FormatBmp = 1, FormatTga = 2, FormatJpg = 3 };
+
+// "bmp" 1, "tga" 2, "jpg"/"jpeg" 3, anything else 1.
+int imageFormatFromExtension(const std::string& extension);
+// "raw", "bmp", "tga", "jpg" for 0..3; empty otherwise.
+std::string imageFormatExtension(int format);
+
+bool writeTga(ByteSink& out, const ImageView& image);
+bool writeBmp(ByteSink& out, const ImageView& image);
+// Encodes with libgd; empty when the image could not be made or encoded.
+std::vector<uint8_t> encodeJpeg(const ImageView& image, int quality);
+
+// Picks the writer by the lower-cased extension of the file name; false only
+// for an unknown extension. Write failures are reported through the run's
+// message boxes and leave any older file in place.
+bool saveImage(Runtime& rt, const std::string& path, const ImageView& image, int jpegQuality);
+
+}  // namespace vant

@@ -1,0 +1,150 @@
+#include "minimap/output.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+#include "app/runtime.h"
+#include "app/text.h"
+#include "image/image_writer.h"
+#include "minimap/rasterizer.h"
+
+namespace vant {
+
+std::vector<uint8_t> boxFilter(const uint8_t* source, int stride, int size) {
+    const int f = MinimapSize / size;
+    std::vector<uint8_t> out(size_t(size) * size_t(size) * 3);
+    const size_t srcRow = size_t(MinimapSize) * size_t(stride);
+    if (f <= 256) {
+        // Sums of at most 65,536 bytes are exact in a 32-bit float, so whole
+        // numbers give the same bytes: trunc(s / (f * f) + 0.5).
+        const uint32_t area = uint32_t(f) * uint32_t(f), half = area / 2;
+        std::vector<uint32_t> sums(size_t(size) * 3);
+        for (int oy = 0; oy < size; ++oy) {
+            std::fill(sums.begin(), sums.end(), 0u);
+            for (int j = 0; j < f; ++j) {
+                const uint8_t* row = source + (size_t(oy) * size_t(f) + size_t(j)) * srcRow;
+                for (int ox = 0; ox < size; ++ox) {
+                    uint32_t* s = &sums[size_t(ox) * 3];
+                    const uint8_t* p = row + size_t(ox) * size_t(f) * size_t(stride);
+                    for (int i = 0; i < f; ++i, p += stride) {
+                        s[0] += p[0];
+                        s[1] += p[1];
+                        s[2] += p[2];
+                    }
+                }
+            }
+            uint8_t* o = &out[size_t(oy) * size_t(size) * 3];
+            for (int ox = 0; ox < size; ++ox) {
+                const uint32_t* s = &sums[size_t(ox) * 3];
+                o[3 * ox + 0] = uint8_t((s[2] + half) / area);
+                o[3 * ox + 1] = uint8_t((s[1] + half) / area);
+                o[3 * ox + 2] = uint8_t((s[0] + half) / area);
+            }
+        }
+        return out;
+    }
+    // Very small pictures: float sums, row by row, as the filter is defined.
+    for (int oy = 0; oy < size; ++oy) {
+        for (int ox = 0; ox < size; ++ox) {
+            float s[3] = {0.0f, 0.0f, 0.0f};
+            for (int j = 0; j < f; ++j) {
+                const uint8_t* p = source + (size_t(oy) * size_t(f) + size_t(j)) * srcRow + size_t(ox) * size_t(f) * size_t(stride);
+                for (int i = 0; i < f; ++i, p += stride) {
+                    s[0] += float(p[0]);
+                    s[1] += float(p[1]);
+                    s[2] += float(p[2]);
+                }
+            }
+            const float area = float(f * f);
+            uint8_t* o = &out[(size_t(oy) * size_t(size) + size_t(ox)) * 3];
+            for (int c = 0; c < 3; ++c) o[2 - c] = uint8_t(int(double(s[c] / area) + 0.5));
+        }
+    }
+    return out;
+}
+
+std::array<float, 3> detailCentre(const uint8_t* pixels, int size) {
+    int64_t sumX = 127, sumY = 127, count = 1;
+    auto grey = [&](int x, int y) -> int {
+        if (x < 0 || y < 0 || x >= size || y >= size) return 0;
+        const uint8_t* p = pixels + (size_t(y) * size_t(size) + size_t(x)) * 3;
+        return uint8_t(int((p[0] + p[1] + p[2]) / 3.0 + 0.5));
+    };
+    for (int y = 1; y <= size - 2; ++y) {
+        for (int x = 1; x <= size - 2; ++x) {
+            int g[9], n = 0;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) g[n++] = grey(x + dx, y + dy);
+            int s = 0;
+            for (int a = 0; a < 9; ++a)
+                for (int b = a + 1; b < 9; ++b) s += std::abs(g[a] - g[b]);
+            const int d = int(double(s) / 9180.0 * 255.0 + 0.5);
+            if (static_cast<int8_t>(static_cast<uint8_t>(d)) > 0) {
+                sumX += x;
+                sumY += y;
+                ++count;
+            }
+        }
+    }
+    const int cx = int(double(sumX) / double(count) + 0.5);
+    const int cy = 256 - int(double(sumY) / double(count) + 0.5);
+    return {float(cx), float(cy), 0.0f};
+}
+
+bool directoryExists(std::string directory) {
+    replaceChar(directory, '\\', '/');
+    if (!directory.empty() && directory.back() == '/') directory.pop_back();
+    struct stat st;
+    return ::stat((directory + "/").c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool saveMinimap(Runtime& rt, std::vector<uint8_t>& minimap, int formatNumber, int shift, const std::string& path,
+                 bool overwrite, bool fromMemory, const SaveMinimapOptions& options) {
+    if (shift > 11) shift = 11;
+    if (shift < 0) shift = 0;
+    if (formatNumber > 3 || formatNumber < 0) return false;
+    // There is no map-list entry to name an unnamed picture after.
+    if (path.empty()) return false;
+
+    std::string p = path;
+    replaceChar(p, '\\', '/');
+    const size_t slash = p.rfind('/');
+    const std::string directory = slash == std::string::npos ? p : p.substr(0, slash + 1);
+    if (!directoryExists(directory)) {
+        rt.showMessage(BoxOk, "ERROR", "Cannot open directory \"%s\" for reading.", directory.c_str());
+        return false;
+    }
+    const std::string finalPath = directory + sanitizeFileName(fileNameOf(path, true));
+    if (!overwrite && fileExists(finalPath)) return true;
+
+    const int size = MinimapSize >> shift;
+    std::vector<uint8_t> output;
+    if (!fromMemory) {
+        minimap.clear();
+        minimap.shrink_to_fit();
+        std::vector<uint8_t> rgb;
+        if (!options.texture || !options.texture->readRgb(rgb) || rgb.size() < size_t(MinimapSize) * MinimapSize * 3) {
+            rt.showMessage(BoxOk, "", "ERROR, couldnt read minimap pixels from memory!");
+            return true;
+        }
+        output = boxFilter(rgb.data(), 3, size);
+    } else {
+        if (minimap.size() < MinimapBytes) {
+            rt.showMessage(BoxOk, "", "ERROR, couldnt read minimap pixels from memory!");
+            return true;
+        }
+        output = boxFilter(minimap.data(), 4, size);
+        minimap.clear();
+        minimap.shrink_to_fit();
+    }
+
+    if (!rt.headless && options.detailCentring && size == ThumbnailSettings::Size && options.storeCentre) {
+        const std::array<float, 3> centre = detailCentre(output.data(), size);
+        options.storeCentre(centre[0], centre[1]);
+    }
+    const int quality = size == ThumbnailSettings::Size ? ThumbnailSettings::JpegQuality : rt.jpegQuality;
+    saveImage(rt, finalPath, ImageView{output.data(), size, size, 3, false}, quality);
+    return true;
+}
+
+}  // namespace vant

@@ -1,0 +1,48 @@
+// Turning the 2048 x 2048 minimap into an image file: an exact box filter by
+// a power of two, then the writer chosen by the file's extension.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vant {
+
+class Runtime;
+
+// Reads the minimap texture back as 2048 x 2048 RGB bytes (windowed runs).
+class MinimapTextureSource {
+public:
+    virtual ~MinimapTextureSource() = default;
+    virtual bool readRgb(std::vector<uint8_t>& rgb) = 0;
+};
+
+struct ThumbnailSettings {
+    static constexpr bool Save = true;
+    static constexpr int Format = 3;
+    static constexpr int Size = 256;
+    static constexpr int JpegQuality = 95;
+};
+
+struct SaveMinimapOptions {
+    MinimapTextureSource* texture = nullptr;   // required when not from memory
+    bool detailCentring = false;
+    std::function<void(float x, float y)> storeCentre;  // into the current camera
+};
+
+// Box filter: source is 2048 x 2048 pixels of `stride` bytes whose first
+// three are red, green, blue; the result is size x size blue, green, red.
+std::vector<uint8_t> boxFilter(const uint8_t* source, int stride, int size);
+
+// The centre of the detailed part of a blue-green-red picture.
+std::array<float, 3> detailCentre(const uint8_t* pixels, int size);
+
+bool directoryExists(std::string directory);
+
+// The minimap pixel buffer is consumed (released) when it is used.
+bool saveMinimap(Runtime& rt, std::vector<uint8_t>& minimap, int formatNumber, int shift, const std::string& path,
+                 bool overwrite, bool fromMemory, const SaveMinimapOptions& options = {});
+
+}  // namespace vant

@@ -1,0 +1,328 @@
+#include "minimap/rasterizer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/runtime.h"
+#include <string>
+
+namespace vant {
+
+namespace {
+
+constexpr uint8_t kMaskRows[14][8] = {
+    {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},  // full
+    {0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F, 0x7F, 0xFF},  // 45
+    {0x80, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC, 0xFE, 0xFF},  // 46
+    {0xFF, 0x7F, 0x3F, 0x1F, 0x0F, 0x07, 0x03, 0x01},  // 47
+    {0xFF, 0xFE, 0xFC, 0xF8, 0xF0, 0xE0, 0xC0, 0x80},  // 48
+    {0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0},  // 53
+    {0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07},  // 54
+    {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00},  // 55
+    {0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF},  // 56
+    {0xE0, 0xE0, 0xE0, 0x00, 0x00, 0x00, 0x00, 0x00},  // 57
+    {0x07, 0x07, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00},  // 58
+    {0x00, 0x00, 0x00, 0x00, 0x00, 0x07, 0x07, 0x07},  // 59
+    {0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, 0xE0, 0xE0},  // 60
+    {0x00, 0x00, 0x00, 0x18, 0x18, 0x00, 0x00, 0x00},  // 61
+};
+
+int lidShadeByte(int s) {
+    if (s == 0) return 255;
+    if (s <= 2) return 223;
+    if (s <= 4) return 188;
+    if (s <= 6) return 155;
+    if (s <= 8) return 255;
+    if (s <= 16) return 243;
+    if (s <= 24) return 208;
+    if (s <= 32) return 195;
+    if (s <= 40) return 255;
+    if (s == 41) return 223;
+    if (s == 42) return 188;
+    if (s == 43) return 155;
+    return 255;
+}
+
+// The lid lighting factors are single-precision values.
+constexpr float kLighting[4] = {1.0f, 13.0f / 15.0f, 12.0f / 15.0f, 11.0f / 15.0f};
+
+inline int trunc8(double v) { return static_cast<int>(v); }
+
+struct TrianglePixel {
+    uint8_t cell;     // y * 8 + x
+    uint8_t scratch;  // r * 8 + c
+};
+
+// Covered pixels and scratch positions of the eight diagonal wall cases.
+struct Triangles {
+    std::vector<TrianglePixel> cases[4][2];  // [slope - 49][withLid]
+    Triangles() {
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                auto add = [&](int s, int lid, int c, int r) {
+                    cases[s][lid].push_back({uint8_t(y * 8 + x), uint8_t(r * 8 + c)});
+                };
+                if (x + y <= 6) add(0, 1, (6 - x + y) / 2, 6 - x - y);
+                if (x > y) add(1, 1, (15 - x - y) / 2, x - y - 1);
+                if (x < y) add(2, 1, (x + y + 1) / 2, y - x - 1);
+                if (x + y >= 8) add(3, 1, (x - y + 6) / 2, x + y - 8);
+                if (x + y >= 7) add(0, 0, (7 - x + y) / 2, 14 - x - y);
+                if (x <= y) add(1, 0, (14 - x - y) / 2, 7 - (y - x));
+                if (x >= y) add(2, 0, (x + y) / 2, 7 - (x - y));
+                if (x + y <= 7) add(3, 0, (x - y + 7) / 2, x + y);
+            }
+        }
+    }
+};
+const Triangles kTriangles;
+
+}  // namespace
+
+std::vector<uint8_t> reduceAtlas(const std::vector<uint8_t>& tileAtlas) {
+    std::vector<uint8_t> reduced(size_t(256) * 256 * 4, 0);
+    if (tileAtlas.size() < AtlasBytes) return reduced;
+    std::vector<uint32_t> sums(256 * 4);
+    for (int v = 0; v < 256; ++v) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int j = 0; j < 8; ++j) {
+            const uint8_t* row = &tileAtlas[(size_t(v) * 8 + size_t(j)) * AtlasSize * 4];
+            for (int u = 0; u < 256; ++u) {
+                uint32_t* s = &sums[size_t(u) * 4];
+                const uint8_t* p = row + size_t(u) * 32;
+                for (int i = 0; i < 8; ++i) {
+                    s[0] += p[4 * i];
+                    s[1] += p[4 * i + 1];
+                    s[2] += p[4 * i + 2];
+                    s[3] += p[4 * i + 3];
+                }
+            }
+        }
+        uint8_t* out = &reduced[size_t(v) * 256 * 4];
+        for (size_t k = 0; k < 256 * 4; ++k) out[k] = static_cast<uint8_t>((sums[k] + 32) >> 6);
+    }
+    return reduced;
+}
+
+MinimapBuilder::MinimapBuilder() {
+    for (int s = 0; s < 64; ++s) {
+        int col[5] = {lidShadeByte(s), 170, 136, 204, 238};
+        if (s == 45) col[4] = 203;
+        if (s == 46) col[2] = 152;
+        if (s == 47) col[4] = 220;
+        if (s == 48) col[2] = 169;
+        if (s == 49) col[4] = 220;
+        if (s == 50) col[2] = 169;
+        if (s == 52) col[2] = 186;
+        for (int c = 0; c < 5; ++c) shades_[size_t(s)][size_t(c)] = col[c] / 255.0;
+    }
+    for (size_t m = 0; m < 14; ++m)
+        for (size_t r = 0; r < 8; ++r) masks_[m][r] = kMaskRows[m][r];
+    maskOfSlope_.fill(0);
+    maskOfSlope_[45] = 1;
+    maskOfSlope_[46] = 2;
+    maskOfSlope_[47] = 3;
+    maskOfSlope_[48] = 4;
+    for (int s = 53; s <= 61; ++s) maskOfSlope_[size_t(s)] = uint8_t(s - 48);
+
+    for (int rot = 0; rot < 4; ++rot) {
+        for (int flip = 0; flip < 2; ++flip) {
+            for (int y = 0; y < 8; ++y) {
+                for (int x = 0; x < 8; ++x) {
+                    int u = 0, v = 0;
+                    switch (rot * 2 + flip) {
+                        case 0: u = x; v = y; break;
+                        case 1: u = 7 - x; v = y; break;
+                        case 2: u = y; v = 7 - x; break;
+                        case 3: u = y; v = x; break;
+                        case 4: u = 7 - x; v = 7 - y; break;
+                        case 5: u = x; v = 7 - y; break;
+                        case 6: u = 7 - y; v = x; break;
+                        case 7: u = 7 - y; v = 7 - x; break;
+                    }
+                    sourceIndex_[size_t(rot * 2 + flip)][size_t(y * 8 + x)] = uint8_t(v * 8 + u);
+                }
+            }
+        }
+    }
+
+    for (int s = 0; s < 64; ++s) {
+        for (int l = 0; l < 4; ++l) {
+            lidTable_[size_t(s)][size_t(l)] = opaqueTable(lidShade(s, l));
+            wallTable_[size_t(s)][size_t(l)][0] = opaqueTable(wallShade(s, l, false));
+            wallTable_[size_t(s)][size_t(l)][1] = opaqueTable(wallShade(s, l, true));
+        }
+    }
+}
+
+const uint8_t* MinimapBuilder::opaqueTable(double shade) {
+    for (auto& t : opaqueTables_)
+        if (t.first == shade) return t.second.data();
+    std::array<uint8_t, 256> table{};
+    for (int b = 0; b < 256; ++b) table[size_t(b)] = static_cast<uint8_t>(trunc8(b * shade + 0.5));
+    opaqueTables_.emplace_back(shade, table);
+    return opaqueTables_.back().second.data();
+}
+
+static double clampShade(double v) { return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v); }
+
+double MinimapBuilder::lidShade(int slope, int lighting) const {
+    if (lighting != 0) return clampShade(static_cast<double>(kLighting[lighting]));
+    return clampShade(shades_[size_t(slope)][0]);
+}
+
+double MinimapBuilder::wallShade(int slope, int lighting, bool leftWall) const {
+    if (lighting != 0) return static_cast<double>(kLighting[lighting]);
+    return shades_[size_t(slope)][leftWall ? 4 : 2];
+}
+
+void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend, int mask,
+                              uint8_t* image, int cellX, int cellY) {
+    const uint8_t* src = sourceIndex_[size_t(rf)].data();
+    const uint8_t* maskRows = masks_[size_t(mask)].data();
+    for (int y = 0; y < 8; ++y) {
+        uint8_t* row = image + ((size_t(cellY) + size_t(y)) * MinimapSize + size_t(cellX)) * 4;
+        const uint8_t bits = maskRows[y];
+        if (bits == 0) continue;
+        for (int x = 0; x < 8; ++x) {
+            if (!(bits & (0x80 >> x))) continue;
+            const uint32_t s = tile[src[y * 8 + x]];
+            uint8_t* d = row + 4 * x;
+            if (!blend) {
+                d[0] = table[s & 0xFF];
+                d[1] = table[(s >> 8) & 0xFF];
+                d[2] = table[(s >> 16) & 0xFF];
+            } else {
+                const double a = double(s >> 24) / 255.0;
+                for (int c = 0; c < 3; ++c) {
+                    const double sv = double((s >> (8 * c)) & 0xFF);
+                    d[c] = static_cast<uint8_t>(trunc8(d[c] * (1.0 - a) + sv * shade * a + 0.5));
+                }
+            }
+            d[3] = 255;
+        }
+    }
+}
+
+void MinimapBuilder::drawTileToScratch(const uint32_t* tile, double shade, int rf, int blend) {
+    const uint8_t* src = sourceIndex_[size_t(rf)].data();
+    for (int i = 0; i < 64; ++i) {
+        const uint32_t s = tile[src[i]];
+        uint8_t* d = &scratch_[size_t(i) * 4];
+        const double a = double(s >> 24) / 255.0;
+        for (int c = 0; c < 3; ++c) {
+            const double sv = double((s >> (8 * c)) & 0xFF);
+            if (!blend) d[c] = static_cast<uint8_t>(trunc8(sv * shade + 0.5));
+            else d[c] = static_cast<uint8_t>(trunc8(d[c] * (1.0 - a) + sv * shade * a + 0.5));
+        }
+        d[3] = static_cast<uint8_t>(s >> 24);
+    }
+}
+
+static void readTilePicture(const std::vector<uint8_t>& reduced, int u, int v, uint32_t out[64]) {
+    for (int j = 0; j < 8; ++j)
+        for (int i = 0; i < 8; ++i)
+            std::memcpy(&out[j * 8 + i], &reduced[((size_t(v) + size_t(j)) * 256 + size_t(u) + size_t(i)) * 4], 4);
+}
+
+void MinimapBuilder::drawCellTile(const std::vector<uint8_t>& reduced, const CellDraw& d, uint8_t* image, int cellX,
+                                  int cellY) {
+    uint32_t tile[64];
+    readTilePicture(reduced, d.u, d.v, tile);
+    const double shade = clampShade(d.shade);
+    drawTile(tile, shade, opaqueTable(shade), d.rotation * 2 + d.flip, d.blend, d.mask, image, cellX, cellY);
+}
+
+void MinimapBuilder::drawScratchTile(const std::vector<uint8_t>& reduced, const CellDraw& d) {
+    uint32_t tile[64];
+    readTilePicture(reduced, d.u, d.v, tile);
+    drawTileToScratch(tile, clampShade(d.shade), d.rotation * 2 + d.flip, d.blend);
+}
+
+void MinimapBuilder::copyTriangle(int slope, bool withLid, bool blend, uint8_t* image, int cellX, int cellY) {
+    for (const TrianglePixel& p : kTriangles.cases[slope - 49][withLid ? 1 : 0]) {
+        const int x = p.cell & 7, y = p.cell >> 3;
+        uint8_t* d = image + ((size_t(cellY) + size_t(y)) * MinimapSize + size_t(cellX) + size_t(x)) * 4;
+        const uint8_t* s = &scratch_[size_t(p.scratch) * 4];
+        if (!blend) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
+        } else {
+            const double a = s[3] / 255.0;
+            for (int c = 0; c < 3; ++c)
+                d[c] = static_cast<uint8_t>(trunc8(s[c] * a + d[c] * (1.0 - a) + 0.5));
+        }
+        d[3] = 255;
+    }
+}
+
+void MinimapBuilder::prepareTiles(const Level& level, const std::vector<uint8_t>& reduced) {
+    tilePixels_.assign(size_t(TileCount) * 64, 0);
+    for (int t = 0; t < TileCount; ++t) {
+        const TileOrigin& o = level.tileOrigin[size_t(t)];
+        int u = static_cast<int>(o.u) / 8, v = static_cast<int>(o.v) / 8;
+        // Origins always lie on the atlas; guard anyway so a bad value cannot
+        // read outside the reduced picture.
+        u = std::clamp(u, 0, 248);
+        v = std::clamp(v, 0, 248);
+        readTilePicture(reduced, u, v, &tilePixels_[size_t(t) * 64]);
+    }
+}
+
+void MinimapBuilder::drawBlock(const BlockInfo& b, uint8_t* image, int cellX, int cellY) {
+    int s = slopeType(b);
+    if (s > 61) s = 0;
+    const int lidTile = faceTile(b.lid);
+    const bool diagonal = s >= 49 && s <= 52;
+    if (!diagonal) {
+        if (lidTile == 0) return;
+        const int lighting = faceLighting(b.lid);
+        drawTile(&tilePixels_[size_t(lidTile) * 64], lidShade(s, lighting), lidTable_[size_t(s)][size_t(lighting)],
+                 faceRotation(b.lid) * 2 + faceFlip(b.lid), faceBlend(b.lid), maskOfSlope_[size_t(s)], image, cellX,
+                 cellY);
+        return;
+    }
+    const int lighting = faceLighting(b.lid);
+    const bool withLid = lidTile < 992;
+    if (withLid && lidTile != 0)
+        drawTile(&tilePixels_[size_t(lidTile) * 64], lidShade(s, lighting), lidTable_[size_t(s)][size_t(lighting)],
+                 faceRotation(b.lid) * 2 + faceFlip(b.lid), faceBlend(b.lid), 0, image, cellX, cellY);
+    const bool leftWall = s == 49 || s == 51;
+    const uint16_t wall = leftWall ? b.left : b.right;
+    const int wallTile = faceTile(wall);
+    if (wallTile == 0) return;
+    drawTileToScratch(&tilePixels_[size_t(wallTile) * 64], wallShade(s, lighting, leftWall),
+                      faceRotation(wall) * 2 + faceFlip(wall), faceBlend(wall));
+    copyTriangle(s, withLid, faceBlend(wall) != 0, image, cellX, cellY);
+}
+
+std::vector<uint8_t> MinimapBuilder::build(const Level& level, const std::function<void(int layer)>& onLayer) {
+    const std::vector<uint8_t> reduced = reduceAtlas(level.tileAtlas);
+    prepareTiles(level, reduced);
+    std::vector<uint8_t> image(MinimapBytes, 0);
+    const BlockInfo* blocks = level.map.data();
+    if (blocks) {
+        for (int z = 0; z < MapDepth - 1; ++z) {
+            if (onLayer) onLayer(z);
+            for (int y = 0; y < MapHeight; ++y)
+                for (int x = 0; x < MapWidth; ++x)
+                    drawBlock(blocks[blockIndex(x, y, z)], image.data(), x * MinimapCell, y * MinimapCell);
+        }
+    }
+    tilePixels_.clear();
+    tilePixels_.shrink_to_fit();
+    return image;
+}
+
+bool buildMinimap(Runtime& rt, const Level& level, MinimapBuilder& builder, std::vector<uint8_t>& minimap) {
+    rt.addProgressLine("Building minimap");
+    std::string dots;
+    minimap = builder.build(level, [&](int) {
+        dots += '.';
+        rt.removeProgressLine();
+        rt.addProgressLine("Building minimap%s", dots.c_str());
+    });
+    return true;
+}
+
+}  // namespace vant

@@ -1,0 +1,78 @@
+// The software minimap: every map square becomes an 8 x 8 cell of one
+// 2048 x 2048 RGBA picture, drawn layer by layer from the ground up.
+#pragma once
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <cstdint>
+#include <vector>
+
+#include "formats/level.h"
+
+namespace vant {
+
+class Runtime;
+
+constexpr int MinimapSize = 2048;
+constexpr int MinimapCell = 8;
+constexpr size_t MinimapBytes = size_t(MinimapSize) * MinimapSize * 4;
+
+// The 256 x 256 RGBA reduction of the tile atlas: each 8 x 8 block averaged
+// per byte, rounded half up. An empty atlas reduces to transparent black.
+std::vector<uint8_t> reduceAtlas(const std::vector<uint8_t>& tileAtlas);
+
+class MinimapBuilder {
+public:
+    MinimapBuilder();
+
+    // Draws the whole map into a fresh 2048 x 2048 RGBA picture; onLayer is
+    // told before each of the seven drawn layers.
+    std::vector<uint8_t> build(const Level& level, const std::function<void(int layer)>& onLayer = {});
+
+    // One 8 x 8 cell: the pixel operation shared by lids and walls. With
+    // target null it draws into the wall scratch tile at (0, 0), full mask.
+    struct CellDraw {
+        int u = 0, v = 0;          // source position in the reduced atlas
+        double shade = 1.0;
+        int rotation = 0, flip = 0, blend = 0;
+        int mask = 0;              // index into the slope masks
+    };
+    void drawCellTile(const std::vector<uint8_t>& reduced, const CellDraw& d, uint8_t* image, int cellX, int cellY);
+    void drawScratchTile(const std::vector<uint8_t>& reduced, const CellDraw& d);
+    // Copies the diagonal wall triangle of a slope type from the scratch tile.
+    void copyTriangle(int slope, bool withLid, bool blend, uint8_t* image, int cellX, int cellY);
+
+    double lidShade(int slope, int lighting) const;
+    double wallShade(int slope, int lighting, bool leftWall) const;
+    const std::array<uint8_t, 256>& scratch() const { return scratch_; }
+
+private:
+    void drawBlock(const BlockInfo& b, uint8_t* image, int cellX, int cellY);
+    void prepareTiles(const Level& level, const std::vector<uint8_t>& reduced);
+    void drawTile(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend, int mask,
+                  uint8_t* image, int cellX, int cellY);
+    void drawTileToScratch(const uint32_t* tile, double shade, int rf, int blend);
+
+    std::array<std::array<double, 5>, 64> shades_{};
+    std::array<uint8_t, 64> maskOfSlope_{};
+    std::array<std::array<uint8_t, 8>, 14> masks_{};
+    std::array<std::array<uint8_t, 64>, 8> sourceIndex_{};  // per rotation * 2 + flip
+    std::array<uint8_t, 256> scratch_{};  // 8 x 8 RGBA, kept from one wall to the next
+
+    // Opaque drawing goes through one byte table per shade value: the result
+    // trunc(byte * shade + 0.5) is the same, computed once.
+    const uint8_t* opaqueTable(double shade);
+    std::deque<std::pair<double, std::array<uint8_t, 256>>> opaqueTables_;  // stable addresses
+    std::array<std::array<const uint8_t*, 4>, 64> lidTable_{};
+    std::array<std::array<std::array<const uint8_t*, 2>, 4>, 64> wallTable_{};
+
+    // Per build: each tile's 8 x 8 picture from the reduced atlas.
+    std::vector<uint32_t> tilePixels_;
+};
+
+// The build step of a load: draws the picture; a windowed run would upload
+// it, a headless run keeps it for the output.
+bool buildMinimap(Runtime& rt, const Level& level, MinimapBuilder& builder, std::vector<uint8_t>& minimap);
+
+}  // namespace vant
