@@ -5,6 +5,16 @@
 #include "app/app.h"
 #include "app/text.h"
 
+#include "app/app_state.h"
+#include "app/load_pipeline.h"
+
+#ifdef VANT_WINDOWED
+#include "app/window_state.h"
+#include "gfx/gl_services.h"
+#include "platform/message_box.h"
+#include "platform/windowed_shell.h"
+#endif
+
 using namespace vant;
 
 namespace {
@@ -12,8 +22,35 @@ namespace {
 [[noreturn]] void exitProgram(App& app, int status = 1) {
     app.rt.closeRunLog();
     std::fflush(stdout);
+    std::fflush(stderr);
     std::exit(status);
 }
+
+#ifdef VANT_WINDOWED
+// The windowed start and its one job: with a single token, that map
+// description is opened, loaded and thumbnailed.
+[[noreturn]] void runWindowed(App& app, const CommandLine& tokens) {
+    Runtime& rt = app.rt;
+    rt.responder = platform::showMessageBox;
+
+    static AppState state;
+    static WindowState window;
+    static gfx::GlServices gpu;
+    static platform::WindowedShell shell(rt, app.level, app.maps, state, window, gpu);
+    shell.hooks.prepareMapState = [&] { prepareMapState(rt, state, [] { return gpu.reserveTextureName(); }); };
+    shell.hooks.buildMapList = [&] { buildMapList(rt, app.maps, state.settings.gamePath); };
+
+    shell.readFullscreenFile();
+    if (!shell.createWindowAndContext(rt.windowTitle, window.width, window.height, 32, window.fullscreen)) {
+        rt.showMessage(BoxOk, "ERROR", "CreateGLWindow() failed with params %d %d %d %d, program terminated.",
+                       window.width, window.height, 32, window.fullscreen ? 1 : 0);
+        exitProgram(app, 0);
+    }
+
+    if (tokens.size() == 1) openMapDescription(app, state, gpu, tokens[0]);
+    exitProgram(app, 1);
+}
+#endif
 
 }  // namespace
 
@@ -32,13 +69,24 @@ int main(int argc, char** argv) {
     rt.headless = hasOption(tokens, "-saveminimap");
 
     if (!rt.headless) {
-        // The windowed front end is not part of this build yet: the window
-        // cannot be made.
+#ifdef VANT_WINDOWED
+        runWindowed(app, tokens);
+#else
+        // Built without the windowed front end: the window cannot be made.
         rt.showMessage(BoxOk, "ERROR", "CreateGLWindow() failed with params %d %d %d %d, program terminated.", 1024,
                        768, 32, 0);
         exitProgram(app, 0);
+#endif
     }
 
-    if (tokens.size() > 1) runMinimapJob(app, tokens);
+    if (tokens.size() == 1) {
+        // A single token is a map description even here (only "-saveminimap"
+        // itself can get here); there is no card to send anything to.
+        static AppState state;
+        NoGpuServices gpu;
+        openMapDescription(app, state, gpu, tokens[0]);
+    } else if (tokens.size() > 1) {
+        runMinimapJob(app, tokens);
+    }
     exitProgram(app, 1);
 }

@@ -45,17 +45,27 @@ inline size_t blockIndex(int x, int y, int z) {
 }
 
 // Zones and tile animations are read by the windowed load only.
-struct Zone {
-    uint8_t type = 0;
-    uint8_t x = 0, y = 0, w = 0, h = 0;
+
+// One named rectangle of the city. y runs upwards: file row y has its top
+// edge at 256 - y, so y1 is the lower and y2 the upper edge.
+struct ZoneRecord {
+    uint32_t type = 0;
+    float x1 = 0.0f;
+    float y1 = 0.0f;
+    float x2 = 0.0f;
+    float y2 = 0.0f;
+    uint32_t state = 0;
+    int32_t id = 0;  // position in the chunk, from 0
     std::string name;
 };
 
+// A tile that cycles through frame tiles. The two bytes after the base are
+// kept as read; nothing here interprets them.
 struct TileAnimation {
     uint16_t base = 0;
-    uint8_t frameRate = 0;
-    uint8_t repeat = 0;
-    std::vector<uint16_t> tiles;
+    uint8_t byte2 = 0;
+    uint8_t byte3 = 0;
+    std::vector<uint16_t> frames;
 };
 
 class MapFile {
@@ -74,10 +84,14 @@ public:
     // False outside the map; extra and slope are delivered only with flag 64.
     bool getBlock(int x, int y, int z, int flags, BlockInfo& out) const;
 
-    std::vector<Zone> zones;
+    MapFile() { tileToAnimation.fill(-1); }
+
+    std::vector<ZoneRecord> zones;  // smallest area first after a load
+    int selectedZone = -1;
     std::vector<TileAnimation> animations;
-    std::array<int16_t, TileCount> tileToAnimation{};
-    int waterTile = 0;
+    std::array<int32_t, TileCount> tileToAnimation{};  // animation index by base tile, or -1
+    uint32_t waterTile = 0;
+    bool waterTileAnimated = false;
 
 private:
     void ensure();

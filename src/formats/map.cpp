@@ -84,8 +84,7 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
     const bool useDmap = !(umap.offset != 0);
 
     if (!rt.headless) {
-        level.map.tileToAnimation.fill(-1);
-        readAnimations(file, dir, level.map);
+        loadTileAnimations(file, dir, level.map);
     }
 
     if (useDmap) {
@@ -113,7 +112,7 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
 
     if (!rt.headless) {
         chooseWaterTile(level);
-        readZones(file, dir, level.map);
+        loadZones(file, dir, level.map);
     }
     file.close();
     return true;

@@ -22,9 +22,19 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
 void decodeUmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum);
 void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum);
 
-// Windowed-only readers of the map's other chunks.
-void readAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& map);
+// Windowed-only readers of the map's other chunks. Records that would run
+// past the end of their chunk are not read.
+
+// "ANIM": fills the animation list (replacing it) and TileToAnimation.
+void loadTileAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& map);
+// After the blocks: the animated water lid used most on layers 0..6, or
+// failing that the most used lid tile.
 void chooseWaterTile(Level& level);
-void readZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map);
+// "ZONE": fills the zone list (replacing it), sorted, none selected.
+void loadZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map);
+// Smallest area first; selects the zone with this id (-1 when none has it).
+void sortZonesByArea(MapFile& map, int32_t zoneId);
+// The name of a zone type, or null for types without one (above 20).
+const char* zoneTypeName(uint32_t type);
 
 }  // namespace vant

@@ -296,17 +296,51 @@ void MinimapBuilder::drawBlock(const BlockInfo& b, uint8_t* image, int cellX, in
     copyTriangle(s, withLid, faceBlend(wall) != 0, image, cellX, cellY);
 }
 
+bool MinimapBuilder::coversCell(const BlockInfo& b) const {
+    int s = slopeType(b);
+    if (s > 61) s = 0;
+    return faceTile(b.lid) != 0 && faceBlend(b.lid) == 0 && maskOfSlope_[size_t(s)] == 0 && !(s >= 49 && s <= 52);
+}
+
+void MinimapBuilder::keepScratchInStep(const BlockInfo& b) {
+    // A hidden diagonal still passes its wall through the scratch tile, so a
+    // later blended wall sees exactly what it would have seen.
+    int s = slopeType(b);
+    if (s > 61) s = 0;
+    if (s < 49 || s > 52) return;
+    const bool leftWall = s == 49 || s == 51;
+    const uint16_t wall = leftWall ? b.left : b.right;
+    if (faceTile(wall) == 0) return;
+    drawTileToScratch(&tilePixels_[size_t(faceTile(wall)) * 64], wallShade(s, faceLighting(b.lid), leftWall),
+                      faceRotation(wall) * 2 + faceFlip(wall), faceBlend(wall));
+}
+
 std::vector<uint8_t> MinimapBuilder::build(const Level& level, const std::function<void(int layer)>& onLayer) {
     const std::vector<uint8_t> reduced = reduceAtlas(level.tileAtlas);
     prepareTiles(level, reduced);
     std::vector<uint8_t> image(MinimapBytes, 0);
     const BlockInfo* blocks = level.map.data();
     if (blocks) {
+        // An opaque lid over the whole cell replaces every byte of it, so
+        // nothing drawn below it can show: find each square's highest one.
+        std::vector<uint8_t> lowestVisible(size_t(MapWidth) * MapHeight, 0);
+        if (skipHidden) {
+            for (int z = 1; z < MapDepth - 1; ++z) {
+                const BlockInfo* layer = blocks + blockIndex(0, 0, z);
+                for (size_t i = 0; i < lowestVisible.size(); ++i)
+                    if (coversCell(layer[i])) lowestVisible[i] = uint8_t(z);
+            }
+        }
         for (int z = 0; z < MapDepth - 1; ++z) {
             if (onLayer) onLayer(z);
-            for (int y = 0; y < MapHeight; ++y)
-                for (int x = 0; x < MapWidth; ++x)
-                    drawBlock(blocks[blockIndex(x, y, z)], image.data(), x * MinimapCell, y * MinimapCell);
+            const BlockInfo* layer = blocks + blockIndex(0, 0, z);
+            for (int y = 0; y < MapHeight; ++y) {
+                for (int x = 0; x < MapWidth; ++x) {
+                    const size_t i = size_t(y) * MapWidth + size_t(x);
+                    if (z < lowestVisible[i]) keepScratchInStep(layer[i]);
+                    else drawBlock(layer[i], image.data(), x * MinimapCell, y * MinimapCell);
+                }
+            }
         }
     }
     tilePixels_.clear();

@@ -43,6 +43,10 @@ public:
     // Copies the diagonal wall triangle of a slope type from the scratch tile.
     void copyTriangle(int slope, bool withLid, bool blend, uint8_t* image, int cellX, int cellY);
 
+    // Skips drawing what a higher opaque full-cell lid covers anyway; the
+    // picture is the same either way.
+    bool skipHidden = true;
+
     double lidShade(int slope, int lighting) const;
     double wallShade(int slope, int lighting, bool leftWall) const;
     const std::array<uint8_t, 256>& scratch() const { return scratch_; }
@@ -50,6 +54,8 @@ public:
 private:
     void drawBlock(const BlockInfo& b, uint8_t* image, int cellX, int cellY);
     void prepareTiles(const Level& level, const std::vector<uint8_t>& reduced);
+    bool coversCell(const BlockInfo& b) const;
+    void keepScratchInStep(const BlockInfo& b);
     void drawTile(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend, int mask,
                   uint8_t* image, int cellX, int cellY);
     void drawTileToScratch(const uint32_t* tile, double shade, int rf, int blend);

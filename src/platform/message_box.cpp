@@ -1,0 +1,48 @@
+#include "platform/message_box.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "app/runtime.h"
+
+namespace vant::platform {
+
+int showMessageBox(int type, const std::string& caption, const std::string& text) {
+    Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
+    std::vector<SDL_MessageBoxButtonData> buttons;
+    const Uint32 both = SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    switch (type) {
+    case BoxOkCancel:
+        buttons = {{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, AnswerOk, "OK"},
+                   {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, AnswerCancel, "Cancel"}};
+        break;
+    case BoxYesNo:
+        flags = SDL_MESSAGEBOX_WARNING;
+        buttons = {{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, AnswerYes, "Yes"},
+                   {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, AnswerNo, "No"}};
+        break;
+    case BoxStop:
+        flags = SDL_MESSAGEBOX_ERROR;
+        buttons = {{both, AnswerOk, "OK"}};
+        break;
+    case BoxExclamation:
+        flags = SDL_MESSAGEBOX_WARNING;
+        buttons = {{both, AnswerOk, "OK"}};
+        break;
+    default:
+        buttons = {{both, AnswerOk, "OK"}};
+        break;
+    }
+
+    const SDL_MessageBoxData data = {flags,          nullptr, caption.c_str(), text.c_str(), int(buttons.size()),
+                                     buttons.data(), nullptr};
+    int pressed = -1;
+    if (SDL_ShowMessageBox(&data, &pressed) != 0) return stderrResponder(type, caption, text);
+    // Closing the box without a button counts as its safe answer.
+    if (pressed < 0) return type == BoxOkCancel ? AnswerCancel : type == BoxYesNo ? AnswerNo : AnswerOk;
+    return pressed;
+}
+
+}  // namespace vant::platform

@@ -1,0 +1,63 @@
+// The one window of the windowed program with its OpenGL context, on SDL.
+// Nothing of SDL shows through this header.
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace vant::platform {
+
+// Starts the video side once; false when there is no display to talk to.
+bool startVideo();
+
+// Width and height of the primary screen's current mode; (0, 0) when unknown.
+std::pair<int, int> screenSize();
+
+// Why creating the window and its context failed, step by step.
+enum class WindowFailure {
+    None,
+    Register,          // no video system
+    Creation,          // the window itself
+    PixelFormat,       // no framebuffer configuration fits
+    RenderingContext,  // the OpenGL context
+    ActivateContext,   // making it current
+};
+
+class Window {
+public:
+    Window() = default;
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // True when the display offers width x height (any refresh rate); the
+    // window then opens full screen in that mode.
+    bool findDisplayMode(int width, int height, int bits);
+
+    // Creates the window centred on the primary screen (client size as
+    // asked) with a double-buffered compatibility context of the given
+    // colour bits and 24 depth bits, and makes the context current.
+    WindowFailure create(const std::string& title, int width, int height, int bits, bool fullscreen);
+
+    // Shows it maximised, raised and with the keyboard focus.
+    void showMaximised();
+
+    void setTitle(const std::string& title);
+    std::string title() const;
+    bool isOpen() const { return context_ != nullptr; }
+    bool fullscreen() const { return fullscreen_; }
+
+    // Size of the drawable area in pixels.
+    std::pair<int, int> drawableSize() const;
+    // Presents the back buffer and lets the system handle pending events.
+    void swapBuffers();
+
+private:
+    void* window_ = nullptr;   // SDL_Window
+    void* context_ = nullptr;  // SDL_GLContext
+    bool fullscreen_ = false;
+    bool haveMode_ = false;
+    int modeWidth_ = 0, modeHeight_ = 0, modeFormat_ = 0, modeRate_ = 0;
+};
+
+}  // namespace vant::platform

@@ -1,0 +1,44 @@
+// A display for the tests that need real windows and OpenGL: the one in
+// DISPLAY, or a private Xvfb started for the test program. Also runs the
+// real binary in the background and answers its message boxes the way a
+// person would, with the keyboard.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace vant::test {
+
+// Top-level windows of the display as (id, name) pairs.
+std::vector<std::pair<std::string, std::string>> topLevelWindows();
+
+// Runs a program with DISPLAY set, standard error going to a file.
+class BackgroundRun {
+public:
+    BackgroundRun(const std::filesystem::path& program, const std::vector<std::string>& args,
+                  const std::filesystem::path& workingDir);
+    ~BackgroundRun();
+
+    // Waits for a top-level window named `caption` and sends it `key`
+    // ("Return" or "Escape") once. False when none came within the timeout
+    // or the program ended first.
+    bool answer(const std::string& caption, const std::string& key,
+                std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+    // Waits for the end; the exit status, or -1 after a timeout (the
+    // program is then killed) or a signal.
+    int wait(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    bool running();
+    std::string stdErr() const;
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+    bool ended_ = false;
+    std::filesystem::path errFile_;
+};
+
+}  // namespace vant::test
