@@ -12,6 +12,7 @@
 #include "app/window_state.h"
 #include "gfx/gl_services.h"
 #include "platform/message_box.h"
+#include "platform/window.h"
 #include "platform/windowed_shell.h"
 #endif
 
@@ -40,6 +41,9 @@ namespace {
     shell.hooks.prepareMapState = [&] { prepareMapState(rt, state, [] { return gpu.reserveTextureName(); }); };
     shell.hooks.buildMapList = [&] { buildMapList(rt, app.maps, state.settings.gamePath); };
 
+    // The video side starts once, before the first box, so that boxes and
+    // window share it; without a display, window creation reports it.
+    platform::startVideo();
     shell.readFullscreenFile();
     if (!shell.createWindowAndContext(rt.windowTitle, window.width, window.height, 32, window.fullscreen)) {
         rt.showMessage(BoxOk, "ERROR", "CreateGLWindow() failed with params %d %d %d %d, program terminated.",

@@ -113,6 +113,10 @@ struct Level {
     LevelChecksum checksum;
     // 2048 x 2048 RGBA; empty when no style is loaded (reads as transparent).
     std::vector<uint8_t> tileAtlas;
+    // Whether loadStyle keeps the full atlas. The headless job only needs its
+    // 256 x 256 reduction, which loadStyle always makes while decoding.
+    bool keepTileAtlas = true;
+    std::vector<uint8_t> reducedAtlas;
     std::array<TileOrigin, TileCount> tileOrigin{};
     std::array<TileOrigin, TileCount> paddedTileOrigin{};
     std::array<uint16_t, TileCount> surfaceGroup{};
@@ -127,6 +131,8 @@ struct Level {
     void releaseTileAtlas() {
         tileAtlas.clear();
         tileAtlas.shrink_to_fit();
+        reducedAtlas.clear();
+        reducedAtlas.shrink_to_fit();
     }
 };
 

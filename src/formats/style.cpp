@@ -149,6 +149,21 @@ void readSurfaceGroups(ChunkReader& file, const ChunkDirectory& dir, Level& leve
     if (level.styleIsBil) applyBilCorrections(level.surfaceGroup);
 }
 
+// Averages a decoded 256 x 256 page into its 32 x 32 corner of the reduced
+// atlas, each byte rounded half up: the same as reducing the whole atlas.
+void reduceRegion(const uint8_t* page, size_t rowBytes, std::vector<uint8_t>& reduced, size_t u0, size_t v0) {
+    uint32_t sums[32 * 4];
+    for (size_t v = 0; v < 32; ++v) {
+        std::fill(std::begin(sums), std::end(sums), 0u);
+        for (size_t j = 0; j < 8; ++j) {
+            const uint8_t* row = page + (v * 8 + j) * rowBytes;
+            for (size_t k = 0; k < 256 * 4; ++k) sums[(k / 32) * 4 + k % 4] += row[k];
+        }
+        uint8_t* out = &reduced[((v0 + v) * 256 + u0) * 4];
+        for (size_t k = 0; k < 32 * 4; ++k) out[k] = static_cast<uint8_t>((sums[k] + 32) >> 6);
+    }
+}
+
 bool waterSignatureMatches(ChunkReader& file, const ChunkEntry& tile) {
     static const uint8_t kSignature[12][4] = {
         {204, 201, 172, 172}, {172, 172, 172, 172}, {172, 172, 202, 204}, {223, 204, 223, 208},
@@ -175,6 +190,8 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
     else if (rt.waterTintMode >= 2) level.waterTint = true;
     else level.waterTint = waterSignatureMatches(file, tile);
 
+    const bool keepAtlas = level.tileAtlas.size() >= AtlasBytes;
+    std::vector<uint8_t> pageRgba(keepAtlas ? 0 : PageBytes * 4);
     // Pages past the 64 the atlas holds are not read.
     const uint64_t pages = std::min<uint64_t>((uint64_t(tile.size) + PageBytes - 1) / PageBytes, TilePages);
     std::vector<uint8_t> page(PageBytes, 0);  // a short read leaves the rest as it was
@@ -204,7 +221,8 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
             for (int y = 64 * ty; y < 64 * ty + 64; ++y) {
                 const uint8_t* row = &page[size_t(y) * 256];
                 uint32_t* fedRow = &fed[size_t(y) * 256];
-                uint8_t* out = &level.tileAtlas[((atlasY + size_t(y)) * AtlasSize + atlasX) * 4];
+                uint8_t* out = keepAtlas ? &level.tileAtlas[((atlasY + size_t(y)) * AtlasSize + atlasX) * 4]
+                                         : &pageRgba[size_t(y) * 256 * 4];
                 for (int x = 0; x < 256; ++x) {
                     const uint32_t c = lut[x >> 6][row[x]];
                     std::memcpy(out + 4 * x, &c, 4);
@@ -213,6 +231,11 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
             }
         }
         level.checksum.feed(fed.data(), fed.size() * 4);
+        if (keepAtlas)
+            reduceRegion(&level.tileAtlas[(atlasY * AtlasSize + atlasX) * 4], AtlasSize * 4, level.reducedAtlas,
+                         atlasX / 8, atlasY / 8);
+        else
+            reduceRegion(pageRgba.data(), 256 * 4, level.reducedAtlas, atlasX / 8, atlasY / 8);
         for (int j = 0; j < 4; ++j)
             for (int k = 0; k < 4; ++k)
                 level.tileOrigin[16 * p + 4 * j + k] = TileOrigin{float(atlasX + 64 * k), float(atlasY + 64 * j)};
@@ -260,7 +283,9 @@ bool loadStyle(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std
 
     // A style that cannot be read leaves a transparent atlas behind, so the
     // minimap is still drawn from what was loaded.
-    level.tileAtlas.assign(AtlasBytes, 0);
+    if (level.keepTileAtlas) level.tileAtlas.assign(AtlasBytes, 0);
+    else level.releaseTileAtlas();
+    level.reducedAtlas.assign(size_t(256) * 256 * 4, 0);
     Palettes pal;
 
     const ChunkDirectory dir = readChunkDirectory(rt, fileName);

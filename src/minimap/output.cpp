@@ -14,6 +14,17 @@ std::vector<uint8_t> boxFilter(const uint8_t* source, int stride, int size) {
     const int f = MinimapSize / size;
     std::vector<uint8_t> out(size_t(size) * size_t(size) * 3);
     const size_t srcRow = size_t(MinimapSize) * size_t(stride);
+    if (f == 1) {
+        // Full size: the channels reversed, nothing to average.
+        const size_t pixels = size_t(size) * size_t(size);
+        uint8_t* o = out.data();
+        for (size_t i = 0; i < pixels; ++i, source += stride, o += 3) {
+            o[0] = source[2];
+            o[1] = source[1];
+            o[2] = source[0];
+        }
+        return out;
+    }
     if (f <= 256) {
         // Sums of at most 65,536 bytes are exact in a 32-bit float, so whole
         // numbers give the same bytes: trunc(s / (f * f) + 0.5).

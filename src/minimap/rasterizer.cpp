@@ -316,8 +316,9 @@ void MinimapBuilder::keepScratchInStep(const BlockInfo& b) {
 }
 
 std::vector<uint8_t> MinimapBuilder::build(const Level& level, const std::function<void(int layer)>& onLayer) {
-    const std::vector<uint8_t> reduced = reduceAtlas(level.tileAtlas);
-    prepareTiles(level, reduced);
+    const bool haveReduced = level.reducedAtlas.size() == size_t(256) * 256 * 4;
+    const std::vector<uint8_t> reduced = haveReduced ? std::vector<uint8_t>() : reduceAtlas(level.tileAtlas);
+    prepareTiles(level, haveReduced ? level.reducedAtlas : reduced);
     std::vector<uint8_t> image(MinimapBytes, 0);
     const BlockInfo* blocks = level.map.data();
     if (blocks) {

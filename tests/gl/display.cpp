@@ -80,6 +80,21 @@ private:
 
 }  // namespace
 
+namespace {
+
+// "id name geometry" of every top-level window: a box is known by all three,
+// since X may hand a closed box's id to the next one.
+std::vector<std::string> windowSignatures() {
+    std::vector<std::string> out;
+    std::istringstream lines(capture("xwininfo -root -children 2>/dev/null"));
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.find("0x") != std::string::npos && line.find('"') != std::string::npos) out.push_back(line);
+    return out;
+}
+
+}  // namespace
+
 std::vector<std::pair<std::string, std::string>> topLevelWindows() {
     std::vector<std::pair<std::string, std::string>> windows;
     std::istringstream lines(capture("xwininfo -root -children 2>/dev/null"));
@@ -136,20 +151,39 @@ bool BackgroundRun::running() {
 
 bool BackgroundRun::answer(const std::string& caption, const std::string& key, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
+    auto find = [&caption] {
+        for (const std::string& w : windowSignatures())
+            if (w.find("\"" + caption + "\":") != std::string::npos) return w;
+        return std::string();
+    };
+    auto present = [](const std::string& box) {
+        for (const std::string& w : windowSignatures())
+            if (w == box) return true;
+        return false;
+    };
+    std::string seen;
     while (std::chrono::steady_clock::now() < end) {
-        for (const auto& [id, name] : topLevelWindows()) {
-            if (name != caption) continue;
-            // Let the box map and take the keyboard first, press once, then
-            // give it time to go: X may hand its id to the next box, so the
-            // box cannot be told from its successor by id.
-            std::this_thread::sleep_for(400ms);
+        // A new box is placed and sized after it appears: wait until it
+        // looks the same twice in a row, then it also takes keys.
+        const std::string box = find();
+        if (box.empty() || box != seen) {
+            if (box.empty() && !running()) return false;
+            seen = box;
+            std::this_thread::sleep_for(250ms);
+            continue;
+        }
+        const size_t idStart = box.find("0x");
+        const std::string id = box.substr(idStart, box.find(' ', idStart) - idStart);
+        // Press again only when a press was missed and the very same box is
+        // still there (X may hand its id to the next box).
+        for (int attempt = 0; attempt < 3 && present(box); ++attempt) {
             [[maybe_unused]] const int rc =
                 std::system(("xdotool key --window " + id + " " + key + " >/dev/null 2>&1").c_str());
-            std::this_thread::sleep_for(600ms);
-            return true;
+            const auto gone = std::chrono::steady_clock::now() + 2500ms;
+            while (present(box) && running() && std::chrono::steady_clock::now() < gone)
+                std::this_thread::sleep_for(10ms);
         }
-        if (!running()) return false;
-        std::this_thread::sleep_for(100ms);
+        return !present(box);
     }
     return false;
 }

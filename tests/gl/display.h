@@ -22,9 +22,9 @@ public:
                   const std::filesystem::path& workingDir);
     ~BackgroundRun();
 
-    // Waits for a top-level window named `caption` and sends it `key`
-    // ("Return" or "Escape") once. False when none came within the timeout
-    // or the program ended first.
+    // Waits for a top-level window named `caption`, sends it `key` ("Return"
+    // or "Escape") and waits until it has gone. False when none came within
+    // the timeout, or it would not go.
     bool answer(const std::string& caption, const std::string& key,
                 std::chrono::milliseconds timeout = std::chrono::seconds(20));
 

@@ -44,7 +44,7 @@ TEST(WindowedRun, WithoutADisplayTheFullscreenSizeIsReported) {
 TEST(WindowedRun, PlainStartMakesTheWindowAndEndsWithStatusOne) {
     Installed app;
     BackgroundRun run(app.binary, {}, app.folder.path());
-    EXPECT_EQ(run.wait(), 1);
+    EXPECT_EQ(run.wait(), 1) << run.stdErr();
     EXPECT_EQ(run.stdErr().find(kFailure), std::string::npos) << run.stdErr();
 }
 
@@ -52,43 +52,43 @@ TEST(WindowedRun, ConfirmedFullscreenModeThatDoesNotExistFallsBackToAWindow) {
     Installed app;
     app.fullscreenFile("800");  // 800 x 800: not a mode of the test display
     BackgroundRun run(app.binary, {}, app.folder.path());
-    ASSERT_TRUE(run.answer("Notice", "Return"));  // OK: full screen, please
-    ASSERT_TRUE(run.answer("ERROR", "Return"));   // Yes: use windowed mode instead
-    EXPECT_EQ(run.wait(), 1);
+    ASSERT_TRUE(run.answer("Notice", "Return")) << run.stdErr();  // OK: full screen, please
+    ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();   // Yes: use windowed mode instead
+    EXPECT_EQ(run.wait(), 1) << run.stdErr();
 }
 
 TEST(WindowedRun, RefusingWindowedModeEndsTheProgramWithStatusZero) {
     Installed app;
     app.fullscreenFile("800\n800\n");
     BackgroundRun run(app.binary, {}, app.folder.path());
-    ASSERT_TRUE(run.answer("Notice", "Return"));
+    ASSERT_TRUE(run.answer("Notice", "Return")) << run.stdErr();
     ASSERT_TRUE(run.answer("ERROR", "Escape")) << run.stdErr();  // No
-    ASSERT_TRUE(run.answer("ERROR", "Return"));  // "Program Will Now Close."
-    ASSERT_TRUE(run.answer("ERROR", "Return"));  // the window could not be made
-    EXPECT_EQ(run.wait(), 0);
+    ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();  // "Program Will Now Close."
+    ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();  // the window could not be made
+    EXPECT_EQ(run.wait(), 0) << run.stdErr();
 }
 
 TEST(WindowedRun, CancelledQuestionStartsWindowed) {
     Installed app;
     app.fullscreenFile("800");
     BackgroundRun run(app.binary, {}, app.folder.path());
-    ASSERT_TRUE(run.answer("Notice", "Escape"));  // Cancel
-    EXPECT_EQ(run.wait(), 1);
+    ASSERT_TRUE(run.answer("Notice", "Escape")) << run.stdErr();  // Cancel
+    EXPECT_EQ(run.wait(), 1) << run.stdErr();
 }
 
 TEST(WindowedRun, EmptyFileAsksForTheScreenSizeWhichExists) {
     Installed app;
     app.fullscreenFile("");
     BackgroundRun run(app.binary, {}, app.folder.path());
-    ASSERT_TRUE(run.answer("Notice", "Return"));  // the display's own size is a mode
-    EXPECT_EQ(run.wait(), 1);
+    ASSERT_TRUE(run.answer("Notice", "Return")) << run.stdErr();  // the display's own size is a mode
+    EXPECT_EQ(run.wait(), 1) << run.stdErr();
 }
 
 TEST(WindowedRun, UnreadableSizeIsReportedThenFullScreenAtTheDefaults) {
     Installed app;
     app.fullscreenFile("wide\ntall\n");
     BackgroundRun run(app.binary, {}, app.folder.path());
-    ASSERT_TRUE(run.answer("ERROR", "Return"));  // set to defaults: 1024x768
-    ASSERT_TRUE(run.answer("ERROR", "Return"));  // 1024 x 768 is no mode here: Yes, windowed
-    EXPECT_EQ(run.wait(), 1);
+    ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();  // set to defaults: 1024x768
+    ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();  // 1024 x 768 is no mode here: Yes, windowed
+    EXPECT_EQ(run.wait(), 1) << run.stdErr();
 }
