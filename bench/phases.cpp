@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/large_pages.h"
 #include "app/command_line.h"
 #include "app/text.h"
 #include "formats/map.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s STYLE MAP OUT [SIDE]\n", argv[0]);
         return 2;
     }
+    preferLargePages();
     static App app;
     Runtime& rt = app.rt;
     rt.headless = true;
