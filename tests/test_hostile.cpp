@@ -361,7 +361,7 @@ protected:
         checksum.reset();
         // An exact copy, so that a read past the chunk is a read past the buffer.
         std::unique_ptr<uint8_t[]> exact(new uint8_t[data.size()]);
-        std::memcpy(exact.get(), data.data(), data.size());
+        if (!data.empty()) std::memcpy(exact.get(), data.data(), data.size());
         decodeDmap(exact.get(), data.size(), map, checksum);
     }
     static uint32_t column(int height, int offset) { return uint32_t(height) | (uint32_t(offset) << 8); }

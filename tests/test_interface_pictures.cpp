@@ -174,8 +174,12 @@ TEST(LoadingBackground, CopiesStayInsideBothPictures) {
     origins[3] = TileOrigin{2000.0f, 2000.0f};  // runs off the atlas
     std::vector<uint8_t> picture(256 * 256 * 4, 0);
     copyTileFlipped(picture, atlas, 256, AtlasSize, 224, 224, 3, origins);  // runs off the picture
-    EXPECT_EQ(px(picture, 256, 224, 255), atlasPixel(atlas, 2000, 2000));
-    EXPECT_EQ(px(picture, 256, 255, 224), atlasPixel(atlas, 2031, 2031));
+    // Destination row 255 takes tile row 32; tile rows 0..31 would land
+    // below the picture, tile rows 48..63 lie below the atlas.
+    EXPECT_EQ(px(picture, 256, 224, 255), atlasPixel(atlas, 2000, 2032));
+    EXPECT_EQ(px(picture, 256, 255, 240), atlasPixel(atlas, 2031, 2047));
+    EXPECT_EQ(px(picture, 256, 255, 239), (std::vector<uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(px(picture, 256, 223, 250), (std::vector<uint8_t>{0, 0, 0, 0}));
     // No atlas at all: nothing is copied.
     std::vector<uint8_t> untouched(256 * 256 * 4, 0);
     copyTileFlipped(untouched, {}, 256, AtlasSize, 0, 0, 3, origins);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "app/app.h"
+#include "app/large_pages.h"
 #include "app/text.h"
 
 #include "app/app_state.h"
@@ -59,6 +60,7 @@ namespace {
 }  // namespace
 
 int main(int argc, char** argv) {
+    preferLargePages();
     static App app;  // lives until exit
     Runtime& rt = app.rt;
 
