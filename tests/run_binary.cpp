@@ -38,6 +38,8 @@ fs::path installBinary(const fs::path& folder) {
     const fs::path built = VANTEDIT_BINARY;
     const fs::path target = folder / "vantedit";
     fs::copy_file(built, target, fs::copy_options::overwrite_existing);
+    const fs::path windowed = built.parent_path() / "vantedit-window";
+    if (fs::exists(windowed)) fs::copy_file(windowed, folder / "vantedit-window", fs::copy_options::overwrite_existing);
     const fs::path data = built.parent_path() / "data";
     if (fs::exists(data)) fs::copy(data, folder / "data", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     return target;

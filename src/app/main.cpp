@@ -78,6 +78,11 @@ int main(int argc, char** argv) {
 #ifdef VANT_WINDOWED
         runWindowed(app, tokens);
 #else
+#ifdef VANT_WINDOW_BINARY
+        // The windowed front end lives in its own binary beside this one.
+        const std::string windowed = folder + "/" VANT_WINDOW_BINARY;
+        ::execv(windowed.c_str(), argv);
+#endif
         // Built without the windowed front end: the window cannot be made.
         rt.showMessage(BoxOk, "ERROR", "CreateGLWindow() failed with params %d %d %d %d, program terminated.", 1024,
                        768, 32, 0);
