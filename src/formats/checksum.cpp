@@ -1,7 +1,7 @@
 #include "formats/checksum.h"
 
 #include <array>
-#include <zlib.h>
+#include <libdeflate.h>
 
 namespace vant {
 
@@ -25,17 +25,10 @@ uint32_t crc32TableUpdate(uint32_t value, const void* data, size_t size) {
 }
 
 void LevelChecksum::feed(const void* data, size_t size) {
-    // zlib's crc32 inverts on entry and exit; undo both so the running value
-    // stays the plain, uninverted register.
-    const auto* p = static_cast<const Bytef*>(data);
-    uLong crc = ~value_ & 0xFFFFFFFFu;
-    while (size > 0) {
-        uInt piece = size > (1u << 30) ? (1u << 30) : static_cast<uInt>(size);
-        crc = crc32(crc, p, piece);
-        p += piece;
-        size -= piece;
-    }
-    value_ = ~static_cast<uint32_t>(crc);
+    // libdeflate's CRC-32 inverts on entry and exit; undo both so the running
+    // value stays the plain, uninverted register. It folds with carry-less
+    // multiplication, several times faster than the table.
+    value_ = ~libdeflate_crc32(~value_, data, size);
 }
 
 void LevelChecksum::feedByte(uint8_t b) { value_ = (value_ >> 8) ^ kTable[(value_ ^ b) & 0xFF]; }

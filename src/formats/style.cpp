@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "app/runtime.h"
 #include "app/text.h"
@@ -149,19 +152,35 @@ void readSurfaceGroups(ChunkReader& file, const ChunkDirectory& dir, Level& leve
     if (level.styleIsBil) applyBilCorrections(level.surfaceGroup);
 }
 
-// Averages a decoded 256 x 256 page into its 32 x 32 corner of the reduced
-// atlas, each byte rounded half up: the same as reducing the whole atlas.
-void reduceRegion(const uint8_t* page, size_t rowBytes, std::vector<uint8_t>& reduced, size_t u0, size_t v0) {
-    uint32_t sums[32 * 4];
-    for (size_t v = 0; v < 32; ++v) {
-        std::fill(std::begin(sums), std::end(sums), 0u);
+// Averages eight decoded rows of a page into one row of 32 pixels of the
+// reduced atlas, each byte rounded half up: the same as reducing the whole
+// atlas afterwards.
+void reduceBand(const uint8_t* rows, size_t rowBytes, uint8_t* out) {
+#ifdef __SSE2__
+    // 64 bytes of at most 255 fit a 16-bit lane: widen, add, fold the two
+    // pixels of each lane group at the end.
+    const __m128i zero = _mm_setzero_si128();
+    for (size_t u = 0; u < 32; ++u) {
+        __m128i acc = zero;
         for (size_t j = 0; j < 8; ++j) {
-            const uint8_t* row = page + (v * 8 + j) * rowBytes;
-            for (size_t k = 0; k < 256 * 4; ++k) sums[(k / 32) * 4 + k % 4] += row[k];
+            const uint8_t* p = rows + j * rowBytes + u * 32;
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+            acc = _mm_add_epi16(acc, _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpackhi_epi8(a, zero)));
+            acc = _mm_add_epi16(acc, _mm_add_epi16(_mm_unpacklo_epi8(b, zero), _mm_unpackhi_epi8(b, zero)));
         }
-        uint8_t* out = &reduced[((v0 + v) * 256 + u0) * 4];
-        for (size_t k = 0; k < 32 * 4; ++k) out[k] = static_cast<uint8_t>((sums[k] + 32) >> 6);
+        alignas(16) uint16_t lanes[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
+        for (size_t c = 0; c < 4; ++c) out[u * 4 + c] = static_cast<uint8_t>((lanes[c] + lanes[c + 4] + 32u) >> 6);
     }
+#else
+    uint32_t sums[32 * 4] = {};
+    for (size_t j = 0; j < 8; ++j) {
+        const uint8_t* row = rows + j * rowBytes;
+        for (size_t k = 0; k < 256 * 4; ++k) sums[(k / 32) * 4 + k % 4] += row[k];
+    }
+    for (size_t k = 0; k < 32 * 4; ++k) out[k] = static_cast<uint8_t>((sums[k] + 32) >> 6);
+#endif
 }
 
 bool waterSignatureMatches(ChunkReader& file, const ChunkEntry& tile) {
@@ -191,11 +210,14 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
     else level.waterTint = waterSignatureMatches(file, tile);
 
     const bool keepAtlas = level.tileAtlas.size() >= AtlasBytes;
-    std::vector<uint8_t> pageRgba(keepAtlas ? 0 : PageBytes * 4);
     // Pages past the 64 the atlas holds are not read.
     const uint64_t pages = std::min<uint64_t>((uint64_t(tile.size) + PageBytes - 1) / PageBytes, TilePages);
     std::vector<uint8_t> page(PageBytes, 0);  // a short read leaves the rest as it was
-    std::vector<uint32_t> fed(PageBytes);     // alpha, blue, green, red per pixel, page-row order
+    // Eight decoded rows at a time: their checksum bytes (alpha, blue, green,
+    // red per pixel) and, without a full atlas, their colours, so the work
+    // stays in the first-level cache.
+    std::vector<uint32_t> fed(8 * 256);
+    std::vector<uint32_t> band(keepAtlas ? 0 : 8 * 256);
     uint32_t lut[4][256];
 
     for (uint32_t p = 0; p < pages; ++p) {
@@ -220,22 +242,25 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
             }
             for (int y = 64 * ty; y < 64 * ty + 64; ++y) {
                 const uint8_t* row = &page[size_t(y) * 256];
-                uint32_t* fedRow = &fed[size_t(y) * 256];
+                uint32_t* fedRow = &fed[size_t(y % 8) * 256];
                 uint8_t* out = keepAtlas ? &level.tileAtlas[((atlasY + size_t(y)) * AtlasSize + atlasX) * 4]
-                                         : &pageRgba[size_t(y) * 256 * 4];
+                                         : reinterpret_cast<uint8_t*>(&band[size_t(y % 8) * 256]);
                 for (int x = 0; x < 256; ++x) {
                     const uint32_t c = lut[x >> 6][row[x]];
                     std::memcpy(out + 4 * x, &c, 4);
                     fedRow[x] = __builtin_bswap32(c);
                 }
+                if (y % 8 != 7) continue;
+                level.checksum.feed(fed.data(), fed.size() * 4);
+                const size_t v = atlasY / 8 + size_t(y / 8);
+                if (keepAtlas)
+                    reduceBand(&level.tileAtlas[((atlasY + size_t(y) - 7) * AtlasSize + atlasX) * 4], AtlasSize * 4,
+                               &level.reducedAtlas[(v * 256 + atlasX / 8) * 4]);
+                else
+                    reduceBand(reinterpret_cast<const uint8_t*>(band.data()), 256 * 4,
+                               &level.reducedAtlas[(v * 256 + atlasX / 8) * 4]);
             }
         }
-        level.checksum.feed(fed.data(), fed.size() * 4);
-        if (keepAtlas)
-            reduceRegion(&level.tileAtlas[(atlasY * AtlasSize + atlasX) * 4], AtlasSize * 4, level.reducedAtlas,
-                         atlasX / 8, atlasY / 8);
-        else
-            reduceRegion(pageRgba.data(), 256 * 4, level.reducedAtlas, atlasX / 8, atlasY / 8);
         for (int j = 0; j < 4; ++j)
             for (int k = 0; k < 4; ++k)
                 level.tileOrigin[16 * p + 4 * j + k] = TileOrigin{float(atlasX + 64 * k), float(atlasY + 64 * j)};
