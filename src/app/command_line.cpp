@@ -76,6 +76,7 @@ bool parseBool(const std::string& text) {
 
 long long roundUpToPowerOfTwo(long long value) {
     if (value <= 0) return 0;
+    if (value > (1LL << 62)) return 1LL << 62;  // the largest power a long long holds
     long long p = 1;
     while (p < value) p <<= 1;
     return p;

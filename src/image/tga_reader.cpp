@@ -18,6 +18,8 @@ constexpr uint8_t kRunLengthHeader[12] = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 // A header can promise up to 65535 x 65535 x 4 bytes; a store that large is
 // refused like a failed allocation instead of being touched.
 constexpr size_t kLargestStore = size_t(512) << 20;
+// Stores up to this size are made before reading, as any picture needs.
+constexpr size_t kLargestCheckedLate = size_t(16) << 20;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -100,6 +102,21 @@ bool readTga(Runtime& rt, TextureRecord& record, const std::string& path) {
 
     const size_t bytesPerPixel = size_t(depth) / 8;
     const size_t storeSize = size_t(width) * size_t(height) * bytesPerPixel;
+    if (storeSize > kLargestStore) return fail(rt, record, "Could not allocate memory for image");
+    // A header may claim far more pixels than the file holds; such a file
+    // fails while reading anyway, so a large claim the file cannot back fails
+    // before its store is made. (A run-length packet of 1 + bytesPerPixel
+    // bytes gives at most 128 pixels.)
+    if (storeSize > kLargestCheckedLate) {
+        const long here = std::ftell(file.get());
+        long end = -1;
+        if (here >= 0 && std::fseek(file.get(), 0, SEEK_END) == 0) end = std::ftell(file.get());
+        if (here < 0 || end < here || std::fseek(file.get(), here, SEEK_SET) != 0)
+            return fail(rt, record, "Could not read image data");
+        const size_t remaining = size_t(end - here);
+        const size_t mostPixels = runLength ? remaining / (1 + bytesPerPixel) * 128 : remaining / bytesPerPixel;
+        if (size_t(width) * size_t(height) > mostPixels) return fail(rt, record, "Could not read image data");
+    }
     try {
         if (storeSize > kLargestStore) throw std::bad_alloc();
         record.pixels.assign(storeSize, 0);
