@@ -10,6 +10,7 @@
 #include "formats/map.h"
 #include "formats/style.h"
 #include "maplist/map_list.h"
+#include "minimap/output.h"
 #include "minimap/rasterizer.h"
 #include "run_binary.h"
 
@@ -55,6 +56,12 @@ TEST(MinimapShortcuts, SampleCityIsDrawnTheSameEitherWay) {
     const std::vector<uint8_t> b = fast.build(quick);
     ASSERT_EQ(a.size(), b.size());
     EXPECT_TRUE(a == b);
+    // Drawn a cell at a time straight at the saved size: the same bytes as
+    // filtering the whole picture.
+    for (int size : {2048, 1024, 512, 256, 128}) {
+        MinimapBuilder scaled;
+        EXPECT_TRUE(scaled.buildScaled(quick, size) == boxFilter(b.data(), 4, size)) << size;
+    }
     // The sample is a real city: most of the picture is drawn.
     size_t drawn = 0;
     for (size_t i = 3; i < b.size(); i += 4) drawn += b[i] == 255;
@@ -94,8 +101,14 @@ TEST(MinimapShortcuts, RandomStacksWithBlendedWallsMatch) {
     MinimapBuilder slow;
     slow.skipHidden = false;
     MinimapBuilder fast;
-    EXPECT_TRUE(slow.build(level) == fast.build(level));
+    const std::vector<uint8_t> picture = slow.build(level);
+    EXPECT_TRUE(picture == fast.build(level));
     EXPECT_EQ(slow.scratch(), fast.scratch());
+    for (int size : {2048, 512, 256}) {
+        MinimapBuilder scaled;
+        EXPECT_TRUE(scaled.buildScaled(level, size) == boxFilter(picture.data(), 4, size)) << size;
+        EXPECT_EQ(scaled.scratch(), slow.scratch()) << size;
+    }
 }
 
 }  // namespace

@@ -79,12 +79,15 @@ void runMinimapJob(App& app, const CommandLine& tokens) {
     app.level.keepTileAtlas = false;  // the drawing needs only its reduction
     loadStyle(rt, app.level, app.maps, -1, stylePath);
     loadMap(rt, app.level, app.maps, -1, mapPath);
-    buildMinimap(rt, app.level, app.builder, app.minimap);
-    // The drawing is all the atlas and the blocks were needed for.
+    // The minimap is drawn when it is saved, straight at the size asked for,
+    // a cell at a time: the same bytes as drawing 2048 x 2048 and filtering,
+    // without the full picture in memory.
+    SaveMinimapOptions options;
+    options.renderScaled = [&app](int side) { return app.builder.buildScaled(app.level, side); };
+    const int format = imageFormatFromExtension(fileExtension(outputPath, true));
+    saveMinimap(rt, app.minimap, format, sizeStep, outputPath, true, true, options);
     app.level.releaseTileAtlas();
     app.level.map.release();
-    const int format = imageFormatFromExtension(fileExtension(outputPath, true));
-    saveMinimap(rt, app.minimap, format, sizeStep, outputPath, true, true);
     if (benchmark) writeBenchmarkFile(rt, "benchmark.txt");
 }
 

@@ -139,14 +139,15 @@ bool saveMinimap(Runtime& rt, std::vector<uint8_t>& minimap, int formatNumber, i
             return true;
         }
         output = boxFilter(rgb.data(), 3, size);
-    } else {
-        if (minimap.size() < MinimapBytes) {
-            rt.showMessage(BoxOk, "", "ERROR, couldnt read minimap pixels from memory!");
-            return true;
-        }
+    } else if (minimap.size() >= MinimapBytes) {
         output = boxFilter(minimap.data(), 4, size);
         minimap.clear();
         minimap.shrink_to_fit();
+    } else if (options.renderScaled) {
+        output = options.renderScaled(size);
+    } else {
+        rt.showMessage(BoxOk, "", "ERROR, couldnt read minimap pixels from memory!");
+        return true;
     }
 
     if (!rt.headless && options.detailCentring && size == ThumbnailSettings::Size && options.storeCentre) {

@@ -30,6 +30,9 @@ struct SaveMinimapOptions {
     MinimapTextureSource* texture = nullptr;   // required when not from memory
     bool detailCentring = false;
     std::function<void(float x, float y)> storeCentre;  // into the current camera
+    // From memory without a drawn picture: draws it straight at the size
+    // saved (the headless job keeps its level for this instead of a picture).
+    std::function<std::vector<uint8_t>(int size)> renderScaled;
 };
 
 // Box filter: source is 2048 x 2048 pixels of `stride` bytes whose first

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "app/runtime.h"
+#include "minimap/output.h"
 #include <string>
 
 namespace vant {
@@ -47,6 +49,11 @@ int lidShadeByte(int s) {
 constexpr float kLighting[4] = {1.0f, 13.0f / 15.0f, 12.0f / 15.0f, 11.0f / 15.0f};
 
 inline int trunc8(double v) { return static_cast<int>(v); }
+
+constexpr size_t MinimapStride = size_t(MinimapSize) * 4;
+inline uint8_t* cellAt(uint8_t* image, int cellX, int cellY) {
+    return image + (size_t(cellY) * MinimapSize + size_t(cellX)) * 4;
+}
 
 struct TrianglePixel {
     uint8_t cell;     // y * 8 + x
@@ -176,11 +183,11 @@ double MinimapBuilder::wallShade(int slope, int lighting, bool leftWall) const {
 }
 
 void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend, int mask,
-                              uint8_t* image, int cellX, int cellY) {
+                              uint8_t* cell, size_t stride) {
     const uint8_t* src = sourceIndex_[size_t(rf)].data();
     const uint8_t* maskRows = masks_[size_t(mask)].data();
     for (int y = 0; y < 8; ++y) {
-        uint8_t* row = image + ((size_t(cellY) + size_t(y)) * MinimapSize + size_t(cellX)) * 4;
+        uint8_t* row = cell + size_t(y) * stride;
         const uint8_t bits = maskRows[y];
         if (bits == 0) continue;
         for (int x = 0; x < 8; ++x) {
@@ -203,11 +210,11 @@ void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t*
     }
 }
 
-void MinimapBuilder::drawTileToScratch(const uint32_t* tile, double shade, int rf, int blend) {
+void MinimapBuilder::drawTileToScratch(const uint32_t* tile, double shade, int rf, int blend, uint8_t* scratch) {
     const uint8_t* src = sourceIndex_[size_t(rf)].data();
     for (int i = 0; i < 64; ++i) {
         const uint32_t s = tile[src[i]];
-        uint8_t* d = &scratch_[size_t(i) * 4];
+        uint8_t* d = &scratch[size_t(i) * 4];
         const double a = double(s >> 24) / 255.0;
         for (int c = 0; c < 3; ++c) {
             const double sv = double((s >> (8 * c)) & 0xFF);
@@ -229,20 +236,26 @@ void MinimapBuilder::drawCellTile(const std::vector<uint8_t>& reduced, const Cel
     uint32_t tile[64];
     readTilePicture(reduced, d.u, d.v, tile);
     const double shade = clampShade(d.shade);
-    drawTile(tile, shade, opaqueTable(shade), d.rotation * 2 + d.flip, d.blend, d.mask, image, cellX, cellY);
+    drawTile(tile, shade, opaqueTable(shade), d.rotation * 2 + d.flip, d.blend, d.mask, cellAt(image, cellX, cellY),
+             MinimapStride);
 }
 
 void MinimapBuilder::drawScratchTile(const std::vector<uint8_t>& reduced, const CellDraw& d) {
     uint32_t tile[64];
     readTilePicture(reduced, d.u, d.v, tile);
-    drawTileToScratch(tile, clampShade(d.shade), d.rotation * 2 + d.flip, d.blend);
+    drawTileToScratch(tile, clampShade(d.shade), d.rotation * 2 + d.flip, d.blend, scratch_.data());
 }
 
 void MinimapBuilder::copyTriangle(int slope, bool withLid, bool blend, uint8_t* image, int cellX, int cellY) {
+    copyTriangleFrom(scratch_.data(), slope, withLid, blend, cellAt(image, cellX, cellY), MinimapStride);
+}
+
+void MinimapBuilder::copyTriangleFrom(const uint8_t* scratch, int slope, bool withLid, bool blend, uint8_t* cell,
+                                      size_t stride) {
     for (const TrianglePixel& p : kTriangles.cases[slope - 49][withLid ? 1 : 0]) {
         const int x = p.cell & 7, y = p.cell >> 3;
-        uint8_t* d = image + ((size_t(cellY) + size_t(y)) * MinimapSize + size_t(cellX) + size_t(x)) * 4;
-        const uint8_t* s = &scratch_[size_t(p.scratch) * 4];
+        uint8_t* d = cell + size_t(y) * stride + size_t(x) * 4;
+        const uint8_t* s = &scratch[size_t(p.scratch) * 4];
         if (!blend) {
             d[0] = s[0];
             d[1] = s[1];
@@ -269,7 +282,7 @@ void MinimapBuilder::prepareTiles(const Level& level, const std::vector<uint8_t>
     }
 }
 
-void MinimapBuilder::drawBlock(const BlockInfo& b, uint8_t* image, int cellX, int cellY) {
+void MinimapBuilder::drawBlock(const BlockInfo& b, uint8_t* cell, size_t stride, const uint8_t* wallScratch) {
     int s = slopeType(b);
     if (s > 61) s = 0;
     const int lidTile = faceTile(b.lid);
@@ -278,22 +291,24 @@ void MinimapBuilder::drawBlock(const BlockInfo& b, uint8_t* image, int cellX, in
         if (lidTile == 0) return;
         const int lighting = faceLighting(b.lid);
         drawTile(&tilePixels_[size_t(lidTile) * 64], lidShade(s, lighting), lidTable_[size_t(s)][size_t(lighting)],
-                 faceRotation(b.lid) * 2 + faceFlip(b.lid), faceBlend(b.lid), maskOfSlope_[size_t(s)], image, cellX,
-                 cellY);
+                 faceRotation(b.lid) * 2 + faceFlip(b.lid), faceBlend(b.lid), maskOfSlope_[size_t(s)], cell, stride);
         return;
     }
     const int lighting = faceLighting(b.lid);
     const bool withLid = lidTile < 992;
     if (withLid && lidTile != 0)
         drawTile(&tilePixels_[size_t(lidTile) * 64], lidShade(s, lighting), lidTable_[size_t(s)][size_t(lighting)],
-                 faceRotation(b.lid) * 2 + faceFlip(b.lid), faceBlend(b.lid), 0, image, cellX, cellY);
+                 faceRotation(b.lid) * 2 + faceFlip(b.lid), faceBlend(b.lid), 0, cell, stride);
     const bool leftWall = s == 49 || s == 51;
     const uint16_t wall = leftWall ? b.left : b.right;
     const int wallTile = faceTile(wall);
     if (wallTile == 0) return;
-    drawTileToScratch(&tilePixels_[size_t(wallTile) * 64], wallShade(s, lighting, leftWall),
-                      faceRotation(wall) * 2 + faceFlip(wall), faceBlend(wall));
-    copyTriangle(s, withLid, faceBlend(wall) != 0, image, cellX, cellY);
+    if (!wallScratch) {
+        drawTileToScratch(&tilePixels_[size_t(wallTile) * 64], wallShade(s, lighting, leftWall),
+                          faceRotation(wall) * 2 + faceFlip(wall), faceBlend(wall), scratch_.data());
+        wallScratch = scratch_.data();
+    }
+    copyTriangleFrom(wallScratch, s, withLid, faceBlend(wall) != 0, cell, stride);
 }
 
 bool MinimapBuilder::coversCell(const BlockInfo& b) const {
@@ -312,7 +327,7 @@ void MinimapBuilder::keepScratchInStep(const BlockInfo& b) {
     const uint16_t wall = leftWall ? b.left : b.right;
     if (faceTile(wall) == 0) return;
     drawTileToScratch(&tilePixels_[size_t(faceTile(wall)) * 64], wallShade(s, faceLighting(b.lid), leftWall),
-                      faceRotation(wall) * 2 + faceFlip(wall), faceBlend(wall));
+                      faceRotation(wall) * 2 + faceFlip(wall), faceBlend(wall), scratch_.data());
 }
 
 std::vector<uint8_t> MinimapBuilder::build(const Level& level, const std::function<void(int layer)>& onLayer) {
@@ -339,7 +354,7 @@ std::vector<uint8_t> MinimapBuilder::build(const Level& level, const std::functi
                 for (int x = 0; x < MapWidth; ++x) {
                     const size_t i = size_t(y) * MapWidth + size_t(x);
                     if (z < lowestVisible[i]) keepScratchInStep(layer[i]);
-                    else drawBlock(layer[i], image.data(), x * MinimapCell, y * MinimapCell);
+                    else drawBlock(layer[i], cellAt(image.data(), x * MinimapCell, y * MinimapCell), MinimapStride);
                 }
             }
         }
@@ -347,6 +362,114 @@ std::vector<uint8_t> MinimapBuilder::build(const Level& level, const std::functi
     tilePixels_.clear();
     tilePixels_.shrink_to_fit();
     return image;
+}
+
+std::vector<uint8_t> MinimapBuilder::buildScaled(const Level& level, int size) {
+    if (size < MinimapSize / MinimapCell || size > MinimapSize || MinimapSize % size != 0)
+        return boxFilter(build(level).data(), 4, size);
+
+    const bool haveReduced = level.reducedAtlas.size() == size_t(256) * 256 * 4;
+    const std::vector<uint8_t> reduced = haveReduced ? std::vector<uint8_t>() : reduceAtlas(level.tileAtlas);
+    prepareTiles(level, haveReduced ? level.reducedAtlas : reduced);
+    std::vector<uint8_t> out(size_t(size) * size_t(size) * 3, 0);
+    const BlockInfo* blocks = level.map.data();
+    if (!blocks) return out;
+
+    const size_t squares = size_t(MapWidth) * MapHeight;
+    std::vector<uint8_t> lowestVisible(squares, 0);
+    for (int z = 1; z < MapDepth - 1; ++z) {
+        const BlockInfo* layer = blocks + blockIndex(0, 0, z);
+        for (size_t i = 0; i < squares; ++i)
+            if (coversCell(layer[i])) lowestVisible[i] = uint8_t(z);
+    }
+
+    // The scratch tile is shared by all diagonal walls in drawing order
+    // (layer by layer), and a blended wall mixes into what the previous one
+    // left. Run that order once over the walls alone and keep the finished
+    // scratch picture of each visible blended wall; then every cell can be
+    // drawn on its own, all its layers at once.
+    const std::array<uint8_t, 256> scratchBefore = scratch_;
+    std::unordered_map<size_t, size_t> snapshotOf;
+    std::vector<uint8_t> snapshots;
+    constexpr size_t MaxSnapshots = 65536;
+    for (int z = 0; z < MapDepth - 1; ++z) {
+        const BlockInfo* layer = blocks + blockIndex(0, 0, z);
+        for (size_t i = 0; i < squares; ++i) {
+            const BlockInfo& b = layer[i];
+            int s = slopeType(b);
+            if (s > 61) s = 0;
+            if (s < 49 || s > 52) continue;
+            const bool leftWall = s == 49 || s == 51;
+            const uint16_t wall = leftWall ? b.left : b.right;
+            if (faceTile(wall) == 0) continue;
+            drawTileToScratch(&tilePixels_[size_t(faceTile(wall)) * 64], wallShade(s, faceLighting(b.lid), leftWall),
+                              faceRotation(wall) * 2 + faceFlip(wall), faceBlend(wall), scratch_.data());
+            if (!faceBlend(wall) || z < lowestVisible[i]) continue;
+            if (snapshotOf.size() == MaxSnapshots) {
+                // A map made of blended walls: draw it the plain way.
+                scratch_ = scratchBefore;
+                return boxFilter(build(level).data(), 4, size);
+            }
+            snapshotOf.emplace(size_t(z) * squares + i, snapshots.size());
+            snapshots.insert(snapshots.end(), scratch_.begin(), scratch_.end());
+        }
+    }
+
+    const int f = MinimapSize / size;          // picture pixels per output pixel, 1 to 8
+    const int perCell = MinimapCell / f;       // output pixels per cell side
+    const uint32_t area = uint32_t(f * f), half = area / 2;
+    alignas(16) uint8_t cell[8 * 8 * 4];
+    alignas(16) uint8_t local[8 * 8 * 4];
+    for (int y = 0; y < MapHeight; ++y) {
+        for (int x = 0; x < MapWidth; ++x) {
+            const size_t i = size_t(y) * MapWidth + size_t(x);
+            std::memset(cell, 0, sizeof cell);
+            for (int z = lowestVisible[i]; z < MapDepth - 1; ++z) {
+                const BlockInfo& b = blocks[blockIndex(x, y, z)];
+                const uint8_t* wallScratch = nullptr;
+                int s = slopeType(b);
+                if (s > 61) s = 0;
+                if (s >= 49 && s <= 52) {
+                    const bool leftWall = s == 49 || s == 51;
+                    const uint16_t wall = leftWall ? b.left : b.right;
+                    if (faceTile(wall) != 0) {
+                        if (faceBlend(wall)) {
+                            wallScratch = &snapshots[snapshotOf.at(size_t(z) * squares + i)];
+                        } else {
+                            // An opaque wall paints the whole scratch tile:
+                            // nothing before it shows through.
+                            drawTileToScratch(&tilePixels_[size_t(faceTile(wall)) * 64],
+                                              wallShade(s, faceLighting(b.lid), leftWall),
+                                              faceRotation(wall) * 2 + faceFlip(wall), 0, local);
+                            wallScratch = local;
+                        }
+                    }
+                }
+                if (faceTile(b.lid) != 0 || wallScratch) drawBlock(b, cell, 32, wallScratch);
+            }
+            for (int oy = 0; oy < perCell; ++oy) {
+                uint8_t* o = &out[((size_t(y) * size_t(perCell) + size_t(oy)) * size_t(size) +
+                                   size_t(x) * size_t(perCell)) * 3];
+                for (int ox = 0; ox < perCell; ++ox, o += 3) {
+                    uint32_t r = 0, g = 0, bl = 0;
+                    for (int j = 0; j < f; ++j) {
+                        const uint8_t* p = &cell[(size_t(oy * f + j) * 8 + size_t(ox * f)) * 4];
+                        for (int k = 0; k < f; ++k, p += 4) {
+                            r += p[0];
+                            g += p[1];
+                            bl += p[2];
+                        }
+                    }
+                    o[0] = uint8_t((bl + half) / area);
+                    o[1] = uint8_t((g + half) / area);
+                    o[2] = uint8_t((r + half) / area);
+                }
+            }
+        }
+    }
+    tilePixels_.clear();
+    tilePixels_.shrink_to_fit();
+    return out;
 }
 
 bool buildMinimap(Runtime& rt, const Level& level, MinimapBuilder& builder, std::vector<uint8_t>& minimap) {

@@ -30,6 +30,11 @@ public:
     // told before each of the seven drawn layers.
     std::vector<uint8_t> build(const Level& level, const std::function<void(int layer)>& onLayer = {});
 
+    // The same picture straight at size x size (a power of two, 1 to 2048),
+    // box-filtered, blue-green-red: sizes of 256 or more are drawn a cell at a
+    // time without the full picture ever existing.
+    std::vector<uint8_t> buildScaled(const Level& level, int size);
+
     // One 8 x 8 cell: the pixel operation shared by lids and walls. With
     // target null it draws into the wall scratch tile at (0, 0), full mask.
     struct CellDraw {
@@ -52,13 +57,17 @@ public:
     const std::array<uint8_t, 256>& scratch() const { return scratch_; }
 
 private:
-    void drawBlock(const BlockInfo& b, uint8_t* image, int cellX, int cellY);
+    // Draws one block into an 8 x 8 cell of `stride` bytes per row. A diagonal
+    // wall goes through the scratch tile, unless its finished scratch picture
+    // is given.
+    void drawBlock(const BlockInfo& b, uint8_t* cell, size_t stride, const uint8_t* wallScratch = nullptr);
+    void copyTriangleFrom(const uint8_t* scratch, int slope, bool withLid, bool blend, uint8_t* cell, size_t stride);
     void prepareTiles(const Level& level, const std::vector<uint8_t>& reduced);
     bool coversCell(const BlockInfo& b) const;
     void keepScratchInStep(const BlockInfo& b);
     void drawTile(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend, int mask,
-                  uint8_t* image, int cellX, int cellY);
-    void drawTileToScratch(const uint32_t* tile, double shade, int rf, int blend);
+                  uint8_t* cell, size_t stride);
+    void drawTileToScratch(const uint32_t* tile, double shade, int rf, int blend, uint8_t* scratch);
 
     std::array<std::array<double, 5>, 64> shades_{};
     std::array<uint8_t, 64> maskOfSlope_{};
