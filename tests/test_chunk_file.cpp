@@ -1,6 +1,8 @@
 // The chunk directory of level files, and the running level checksum.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,27 +14,12 @@
 #include "formats/chunk_file.h"
 
 using namespace vant;
+using namespace vant::test;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        static int counter = 0;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = fs::temp_directory_path() /
-               ("vant_chunk_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" + info->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-};
 
 struct Bytes {
     std::vector<uint8_t> b;

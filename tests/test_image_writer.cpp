@@ -1,6 +1,8 @@
 // TGA, BMP and JPEG writers, byte for byte where the format allows.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -15,29 +17,12 @@
 #include "image/image_writer.h"
 
 using namespace vant;
+using namespace vant::test;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        static int counter = 0;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = fs::temp_directory_path() /
-               ("vant_img_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" + info->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-};
-
-using ByteVec = std::vector<uint8_t>;
 
 ByteVec readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -2,6 +2,8 @@
 // and damaged data that must be survived.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <array>
 #include <cstring>
 #include <filesystem>
@@ -16,38 +18,13 @@
 #include "maplist/map_list.h"
 
 using namespace vant;
+using namespace vant::test;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        static int counter = 0;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = fs::temp_directory_path() /
-               ("vant_map_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" + info->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-};
 
-using ByteVec = std::vector<uint8_t>;
-
-void put16(ByteVec& v, uint16_t x) {
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-void put32(ByteVec& v, uint32_t x) {
-    put16(v, uint16_t(x));
-    put16(v, uint16_t(x >> 16));
-}
 void set32(ByteVec& v, size_t at, uint32_t x) {
     for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));
 }

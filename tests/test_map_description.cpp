@@ -1,6 +1,8 @@
 // Reading .mmp map descriptions and completing the record.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -9,28 +11,12 @@
 #include "formats/map_description.h"
 
 using namespace vant;
+using namespace vant::test;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        static int counter = 0;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = fs::temp_directory_path() /
-               ("vant_mmp_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" + info->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-    std::string folder() const { return path.string() + "/"; }
-};
 
 void writeText(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);

@@ -1,6 +1,8 @@
 // Minimap output: box filter, channel order, final path, detail centre.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -15,27 +17,12 @@
 #include "minimap/rasterizer.h"
 
 using namespace vant;
+using namespace vant::test;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        static int counter = 0;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = fs::temp_directory_path() /
-               ("vant_out_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" + info->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-};
 
 std::vector<uint8_t> readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

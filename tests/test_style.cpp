@@ -1,6 +1,8 @@
 // The style loader: palettes, tile atlas placement, water tint, surface groups.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -14,34 +16,12 @@
 #include "maplist/map_list.h"
 
 using namespace vant;
+using namespace vant::test;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        static int counter = 0;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = fs::temp_directory_path() /
-               ("vant_style_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" + info->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-};
-
-using ByteVec = std::vector<uint8_t>;
-
-void put16(ByteVec& v, uint16_t x) {
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
 
 struct StyleFile {
     ByteVec b;

@@ -55,6 +55,26 @@ inline uint8_t* cellAt(uint8_t* image, int cellX, int cellY) {
     return image + (size_t(cellY) * MinimapSize + size_t(cellX)) * 4;
 }
 
+// The visible wall of a diagonal block (slope types 49 to 52), if it has one:
+// the left wall for 49 and 51, the right wall for 50 and 52.
+struct DiagonalWall {
+    int slope = 0;
+    bool left = false;
+    uint16_t face = 0;
+    explicit operator bool() const { return faceTile(face) != 0; }
+};
+
+DiagonalWall diagonalWallOf(const BlockInfo& b) {
+    DiagonalWall w;
+    int s = slopeType(b);
+    if (s > 61) s = 0;
+    if (s < 49 || s > 52) return w;
+    w.slope = s;
+    w.left = s == 49 || s == 51;
+    w.face = w.left ? b.left : b.right;
+    return w;
+}
+
 struct TrianglePixel {
     uint8_t cell;     // y * 8 + x
     uint8_t scratch;  // r * 8 + c
@@ -317,17 +337,16 @@ bool MinimapBuilder::coversCell(const BlockInfo& b) const {
     return faceTile(b.lid) != 0 && faceBlend(b.lid) == 0 && maskOfSlope_[size_t(s)] == 0 && !(s >= 49 && s <= 52);
 }
 
+void MinimapBuilder::wallToScratch(const BlockInfo& b, uint8_t* scratch) {
+    const DiagonalWall w = diagonalWallOf(b);
+    drawTileToScratch(&tilePixels_[size_t(faceTile(w.face)) * 64], wallShade(w.slope, faceLighting(b.lid), w.left),
+                      faceRotation(w.face) * 2 + faceFlip(w.face), faceBlend(w.face), scratch);
+}
+
 void MinimapBuilder::keepScratchInStep(const BlockInfo& b) {
     // A hidden diagonal still passes its wall through the scratch tile, so a
     // later blended wall sees exactly what it would have seen.
-    int s = slopeType(b);
-    if (s > 61) s = 0;
-    if (s < 49 || s > 52) return;
-    const bool leftWall = s == 49 || s == 51;
-    const uint16_t wall = leftWall ? b.left : b.right;
-    if (faceTile(wall) == 0) return;
-    drawTileToScratch(&tilePixels_[size_t(faceTile(wall)) * 64], wallShade(s, faceLighting(b.lid), leftWall),
-                      faceRotation(wall) * 2 + faceFlip(wall), faceBlend(wall), scratch_.data());
+    if (diagonalWallOf(b)) wallToScratch(b, scratch_.data());
 }
 
 std::vector<uint8_t> MinimapBuilder::build(const Level& level, const std::function<void(int layer)>& onLayer) {
@@ -395,16 +414,10 @@ std::vector<uint8_t> MinimapBuilder::buildScaled(const Level& level, int size) {
     for (int z = 0; z < MapDepth - 1; ++z) {
         const BlockInfo* layer = blocks + blockIndex(0, 0, z);
         for (size_t i = 0; i < squares; ++i) {
-            const BlockInfo& b = layer[i];
-            int s = slopeType(b);
-            if (s > 61) s = 0;
-            if (s < 49 || s > 52) continue;
-            const bool leftWall = s == 49 || s == 51;
-            const uint16_t wall = leftWall ? b.left : b.right;
-            if (faceTile(wall) == 0) continue;
-            drawTileToScratch(&tilePixels_[size_t(faceTile(wall)) * 64], wallShade(s, faceLighting(b.lid), leftWall),
-                              faceRotation(wall) * 2 + faceFlip(wall), faceBlend(wall), scratch_.data());
-            if (!faceBlend(wall) || z < lowestVisible[i]) continue;
+            const DiagonalWall wall = diagonalWallOf(layer[i]);
+            if (!wall) continue;
+            wallToScratch(layer[i], scratch_.data());
+            if (!faceBlend(wall.face) || z < lowestVisible[i]) continue;
             if (snapshotOf.size() == MaxSnapshots) {
                 // A map made of blended walls: draw it the plain way.
                 scratch_ = scratchBefore;
@@ -427,22 +440,14 @@ std::vector<uint8_t> MinimapBuilder::buildScaled(const Level& level, int size) {
             for (int z = lowestVisible[i]; z < MapDepth - 1; ++z) {
                 const BlockInfo& b = blocks[blockIndex(x, y, z)];
                 const uint8_t* wallScratch = nullptr;
-                int s = slopeType(b);
-                if (s > 61) s = 0;
-                if (s >= 49 && s <= 52) {
-                    const bool leftWall = s == 49 || s == 51;
-                    const uint16_t wall = leftWall ? b.left : b.right;
-                    if (faceTile(wall) != 0) {
-                        if (faceBlend(wall)) {
-                            wallScratch = &snapshots[snapshotOf.at(size_t(z) * squares + i)];
-                        } else {
-                            // An opaque wall paints the whole scratch tile:
-                            // nothing before it shows through.
-                            drawTileToScratch(&tilePixels_[size_t(faceTile(wall)) * 64],
-                                              wallShade(s, faceLighting(b.lid), leftWall),
-                                              faceRotation(wall) * 2 + faceFlip(wall), 0, local);
-                            wallScratch = local;
-                        }
+                if (const DiagonalWall wall = diagonalWallOf(b)) {
+                    if (faceBlend(wall.face)) {
+                        wallScratch = &snapshots[snapshotOf.at(size_t(z) * squares + i)];
+                    } else {
+                        // An opaque wall paints the whole scratch tile:
+                        // nothing before it shows through.
+                        wallToScratch(b, local);
+                        wallScratch = local;
                     }
                 }
                 if (faceTile(b.lid) != 0 || wallScratch) drawBlock(b, cell, 32, wallScratch);

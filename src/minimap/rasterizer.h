@@ -65,6 +65,7 @@ private:
     void prepareTiles(const Level& level, const std::vector<uint8_t>& reduced);
     bool coversCell(const BlockInfo& b) const;
     void keepScratchInStep(const BlockInfo& b);
+    void wallToScratch(const BlockInfo& b, uint8_t* scratch);
     void drawTile(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend, int mask,
                   uint8_t* cell, size_t stride);
     void drawTileToScratch(const uint32_t* tile, double shade, int rf, int blend, uint8_t* scratch);
