@@ -11,11 +11,12 @@ namespace vant::gfx {
 
 namespace {
 
-void texturedQuad(float x0, float y0, float x1, float y1, float s1, float t1) {
+// Texture coordinate t0 at the lower edge y0, t1 at the upper edge y1.
+void texturedQuad(float x0, float y0, float x1, float y1, float s1, float t0, float t1) {
     glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
+    glTexCoord2f(0, t0);
     glVertex2f(x0, y0);
-    glTexCoord2f(s1, 0);
+    glTexCoord2f(s1, t0);
     glVertex2f(x1, y0);
     glTexCoord2f(s1, t1);
     glVertex2f(x1, y1);
@@ -61,7 +62,7 @@ void ProgressView::draw(const ProgressScreen& screen) {
         // The 256-pixel water picture repeated over the whole window
         // (textures repeat unless told otherwise).
         glBindTexture(GL_TEXTURE_2D, textures_.textureName(textures_.loadingBackgroundRecord()));
-        texturedQuad(0, 0, float(w), float(h), float(w) / 256.0f, float(h) / 256.0f);
+        texturedQuad(0, 0, float(w), float(h), float(w) / 256.0f, 0, float(h) / 256.0f);
     }
     if (const unsigned picture = textures_.textureName(textures_.loadingPictureRecord())) {
         // The loading picture, white through its alpha, in the lower middle.
@@ -70,7 +71,9 @@ void ProgressView::draw(const ProgressScreen& screen) {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         const float x0 = float(w - r.width) / 2, y0 = float(h) / 4;
-        texturedQuad(x0, y0, x0 + float(r.width), y0 + float(r.height), 1, 1);
+        // Its texture holds the top row first, and the window's y grows
+        // upwards: the top row goes to the upper edge.
+        texturedQuad(x0, y0, x0 + float(r.width), y0 + float(r.height), 1, 1, 0);
         glDisable(GL_BLEND);
     }
     glDisable(GL_TEXTURE_2D);

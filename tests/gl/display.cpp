@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -188,6 +189,24 @@ bool BackgroundRun::answer(const std::string& caption, const std::string& key, s
     return false;
 }
 
+std::string BackgroundRun::waitFor(const std::string& caption, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    std::string seen;
+    while (std::chrono::steady_clock::now() < end) {
+        std::string box;
+        for (const std::string& w : windowSignatures())
+            if (w.find("\"" + caption + "\":") != std::string::npos) box = w;
+        if (box.empty() && !running()) return std::string();
+        if (!box.empty() && box == seen) {
+            const size_t idStart = box.find("0x");
+            return box.substr(idStart, box.find(' ', idStart) - idStart);
+        }
+        seen = box;
+        std::this_thread::sleep_for(250ms);
+    }
+    return std::string();
+}
+
 int BackgroundRun::wait(std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (running()) {
@@ -203,5 +222,61 @@ int BackgroundRun::wait(std::chrono::milliseconds timeout) {
 }
 
 std::string BackgroundRun::stdErr() const { return readFile(errFile_); }
+
+std::string windowIdContaining(const std::string& part) {
+    for (const auto& [id, name] : topLevelWindows())
+        if (name.find(part) != std::string::npos) return id;
+    return std::string();
+}
+
+namespace {
+
+// Binary PPM ("P6", maximum 255) as ImageMagick writes it.
+bool parsePpm(const std::string& bytes, Screenshot& shot) {
+    size_t pos = 0;
+    auto token = [&]() {
+        while (pos < bytes.size()) {
+            if (bytes[pos] == '#') {
+                while (pos < bytes.size() && bytes[pos] != '\n') ++pos;
+            } else if (std::isspace(static_cast<unsigned char>(bytes[pos]))) {
+                ++pos;
+            } else {
+                break;
+            }
+        }
+        const size_t start = pos;
+        while (pos < bytes.size() && !std::isspace(static_cast<unsigned char>(bytes[pos]))) ++pos;
+        return bytes.substr(start, pos - start);
+    };
+    if (token() != "P6") return false;
+    const int w = std::atoi(token().c_str());
+    const int h = std::atoi(token().c_str());
+    if (token() != "255" || w <= 0 || h <= 0) return false;
+    ++pos;  // the one whitespace byte before the pixels
+    const size_t size = size_t(w) * size_t(h) * 3;
+    if (bytes.size() < pos + size) return false;
+    shot.width = w;
+    shot.height = h;
+    shot.rgb.assign(bytes.begin() + std::ptrdiff_t(pos), bytes.begin() + std::ptrdiff_t(pos + size));
+    return true;
+}
+
+}  // namespace
+
+bool saveWindowPicture(const std::string& id, const fs::path& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    const std::string command = "timeout 10 import -window " + id + " -depth 8 '" + path.string() + "' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 && fs::exists(path) && fs::file_size(path) > 0;
+}
+
+bool grabWindow(const std::string& id, Screenshot& shot) {
+    TempFolder scratch;
+    const fs::path file = scratch / "shot.ppm";
+    if (!saveWindowPicture(id, file)) return false;
+    return readScreenshot(file, shot);
+}
+
+bool readScreenshot(const fs::path& ppm, Screenshot& shot) { return parsePpm(readFile(ppm), shot); }
 
 }  // namespace vant::test

@@ -28,6 +28,10 @@ public:
     bool answer(const std::string& caption, const std::string& key,
                 std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+    // Waits until a top-level window named `caption` is up and settled; its
+    // id, or an empty text when none came within the timeout.
+    std::string waitFor(const std::string& caption, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
     // Waits for the end; the exit status, or -1 after a timeout (the
     // program is then killed) or a signal.
     int wait(std::chrono::milliseconds timeout = std::chrono::seconds(30));
@@ -40,5 +44,27 @@ private:
     bool ended_ = false;
     std::filesystem::path errFile_;
 };
+
+// The id of the first top-level window whose name contains `part`, or empty.
+std::string windowIdContaining(const std::string& part);
+
+// An RGB picture, 3 bytes per pixel, row 0 on top.
+struct Screenshot {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+    const unsigned char* at(int x, int y) const { return &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3]; }
+};
+
+// Reads a binary PPM picture as written by saveWindowPicture.
+bool readScreenshot(const std::filesystem::path& ppm, Screenshot& shot);
+
+// Grabs what the display shows of a window (ImageMagick's import). False
+// when the grab failed.
+bool grabWindow(const std::string& id, Screenshot& shot);
+
+// Saves what the display shows of a window as a picture file; the format
+// follows the extension. False when nothing was written.
+bool saveWindowPicture(const std::string& id, const std::filesystem::path& path);
 
 }  // namespace vant::test
