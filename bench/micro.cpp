@@ -103,6 +103,13 @@ void BM_Rasterizer(benchmark::State& state) {
 }
 BENCHMARK(BM_Rasterizer)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
+void BM_ScaledDraw(benchmark::State& state) {
+    Sample& s = sample();
+    MinimapBuilder builder;
+    for (auto _ : state) benchmark::DoNotOptimize(builder.buildScaled(s.level, int(state.range(0))));
+}
+BENCHMARK(BM_ScaledDraw)->Arg(2048)->Arg(256)->Unit(benchmark::kMillisecond);
+
 void BM_BoxFilter(benchmark::State& state) {
     const std::vector<uint8_t>& minimap = sample().minimap;
     for (auto _ : state) benchmark::DoNotOptimize(boxFilter(minimap.data(), 4, int(state.range(0))));

@@ -80,10 +80,10 @@ void runMinimapJob(App& app, const CommandLine& tokens) {
     loadStyle(rt, app.level, app.maps, -1, stylePath);
     loadMap(rt, app.level, app.maps, -1, mapPath);
     // The minimap is drawn when it is saved, straight at the size asked for,
-    // a cell at a time: the same bytes as drawing 2048 x 2048 and filtering,
-    // without the full picture in memory.
+    // a row of cells at a time handed to the writer: the same bytes as
+    // drawing 2048 x 2048 and filtering, without the full picture in memory.
     SaveMinimapOptions options;
-    options.renderScaled = [&app](int side) { return app.builder.buildScaled(app.level, side); };
+    options.drawRows = [&app](int side) { return scaledMinimapRows(app.builder, app.level, side); };
     const int format = imageFormatFromExtension(fileExtension(outputPath, true));
     saveMinimap(rt, app.minimap, format, sizeStep, outputPath, true, true, options);
     app.level.releaseTileAtlas();

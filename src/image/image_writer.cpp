@@ -1,5 +1,6 @@
 #include "image/image_writer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gd.h>
 
@@ -102,6 +103,52 @@ std::vector<uint8_t> encodeJpeg(const ImageView& image, int quality) {
     return encoded;
 }
 
+bool writeTgaRows(ByteSink& out, RowSource& rows) {
+    const int width = rows.width(), height = rows.height();
+    uint8_t header[18] = {};
+    header[2] = 2;
+    header[7] = 32;
+    put16(header + 12, uint32_t(width) & 0xFFFF);
+    put16(header + 14, uint32_t(height) & 0xFFFF);
+    header[16] = 24;
+    header[17] = 0x20;  // top-left origin: rows go out in the order they come
+    if (!out.write(header, sizeof header)) return false;
+    std::vector<uint8_t> band(size_t(width) * size_t(rows.bandRows()) * 3);
+    for (int y = 0; y < height; y += rows.bandRows()) {
+        if (!rows.next(band.data())) return false;
+        const int count = std::min(rows.bandRows(), height - y);
+        if (!out.write(band.data(), size_t(width) * size_t(count) * 3)) return false;
+    }
+    return true;
+}
+
+std::vector<uint8_t> encodeJpegRows(RowSource& rows, int quality) {
+    std::vector<uint8_t> encoded;
+    const int width = rows.width(), height = rows.height();
+    gdImagePtr im = gdImageCreateTrueColor(width, height);
+    if (!im) return encoded;
+    if (!im->tpixels) {
+        gdImageDestroy(im);
+        return encoded;
+    }
+    std::vector<uint8_t> band(size_t(width) * size_t(rows.bandRows()) * 3);
+    for (int y = 0; y < height; y += rows.bandRows()) {
+        if (!rows.next(band.data())) break;
+        const int count = std::min(rows.bandRows(), height - y);
+        for (int r = 0; r < count; ++r) {
+            const uint8_t* src = &band[size_t(r) * size_t(width) * 3];
+            int* dst = im->tpixels[y + r];
+            for (int x = 0; x < width; ++x, src += 3) dst[x] = (int(src[2]) << 16) | (int(src[1]) << 8) | int(src[0]);
+        }
+    }
+    int size = 0;
+    void* data = gdImageJpegPtr(im, &size, quality);
+    if (data && size > 0) encoded.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+    if (data) gdFree(data);
+    gdImageDestroy(im);
+    return encoded;
+}
+
 static void reportWriteFailure(Runtime& rt, const std::string& path, const std::string& reason) {
     rt.showMessage(BoxOk, "ERROR", "Cannot write file \"%s\" (%s).", path.c_str(), reason.c_str());
 }
@@ -128,6 +175,44 @@ bool saveImage(Runtime& rt, const std::string& path, const ImageView& image, int
         std::string error;
         if (!writeFileAtomically(path, encoded.data(), encoded.size(), &error)) reportWriteFailure(rt, path, error);
         return true;
+    }
+    rt.showMessage(BoxOk, "ERROR", "Cannot save image: Unknown image format \"%s\"", ext.c_str());
+    return false;
+}
+
+}  // namespace vant
+
+namespace vant {
+
+bool saveImageRows(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality) {
+    const std::string ext = fileExtension(path, true);
+    if (ext == "tga") {
+        AtomicFile file(path);
+        if (!writeTgaRows(file, rows) || !file.commit()) reportWriteFailure(rt, path, file.error());
+        return true;
+    }
+    if (ext == "jpg") {
+        if (jpegQuality == -1) jpegQuality = rt.jpegQuality;
+        if (rows.width() <= 0 || rows.height() <= 0) {
+            rt.showMessage(BoxOk, "ERROR", "Could not allocate memory for JPG image.");
+            return true;
+        }
+        const std::vector<uint8_t> encoded = encodeJpegRows(rows, jpegQuality);
+        if (encoded.empty()) {
+            rt.showMessage(BoxOk, "ERROR", "Could not create JPG image.");
+            return true;
+        }
+        std::string error;
+        if (!writeFileAtomically(path, encoded.data(), encoded.size(), &error)) reportWriteFailure(rt, path, error);
+        return true;
+    }
+    if (ext == "bmp") {
+        // Stored bottom row first: gather the picture, then write it.
+        std::vector<uint8_t> picture(size_t(rows.width()) * size_t(rows.height()) * 3);
+        const size_t band = size_t(rows.width()) * size_t(rows.bandRows()) * 3;
+        for (size_t at = 0; at < picture.size() && rows.next(&picture[at]); at += band) {
+        }
+        return saveImage(rt, path, ImageView{picture.data(), rows.width(), rows.height(), 3, false}, jpegQuality);
     }
     rt.showMessage(BoxOk, "ERROR", "Cannot save image: Unknown image format \"%s\"", ext.c_str());
     return false;

@@ -31,6 +31,22 @@ bool writeBmp(ByteSink& out, const ImageView& image);
 // Encodes with libgd; empty when the image could not be made or encoded.
 std::vector<uint8_t> encodeJpeg(const ImageView& image, int quality);
 
+// A picture handed over a band of rows at a time, top row first, blue,
+// green, red: written without the whole picture in memory where the format
+// allows (TGA, JPEG).
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    virtual int bandRows() const = 0;
+    virtual bool next(uint8_t* band) = 0;  // bandRows() rows of width() * 3 bytes
+};
+
+bool writeTgaRows(ByteSink& out, RowSource& rows);
+std::vector<uint8_t> encodeJpegRows(RowSource& rows, int quality);
+bool saveImageRows(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality);
+
 // Picks the writer by the lower-cased extension of the file name; false only
 // for an unknown extension. Write failures are reported through the run's
 // message boxes and leave any older file in place.

@@ -102,6 +102,24 @@ std::array<float, 3> detailCentre(const uint8_t* pixels, int size) {
     return {float(cx), float(cy), 0.0f};
 }
 
+namespace {
+class ScaledRows : public RowSource {
+public:
+    ScaledRows(MinimapBuilder& builder, const Level& level, int size) : drawing_(builder, level, size) {}
+    int width() const override { return drawing_.size(); }
+    int height() const override { return drawing_.size(); }
+    int bandRows() const override { return drawing_.bandRows(); }
+    bool next(uint8_t* band) override { return drawing_.next(band); }
+
+private:
+    ScaledDrawing drawing_;
+};
+}  // namespace
+
+std::unique_ptr<RowSource> scaledMinimapRows(MinimapBuilder& builder, const Level& level, int size) {
+    return std::make_unique<ScaledRows>(builder, level, size);
+}
+
 bool directoryExists(std::string directory) {
     replaceChar(directory, '\\', '/');
     if (!directory.empty() && directory.back() == '/') directory.pop_back();
@@ -143,8 +161,11 @@ bool saveMinimap(Runtime& rt, std::vector<uint8_t>& minimap, int formatNumber, i
         output = boxFilter(minimap.data(), 4, size);
         minimap.clear();
         minimap.shrink_to_fit();
-    } else if (options.renderScaled) {
-        output = options.renderScaled(size);
+    } else if (options.drawRows && (rt.headless || !options.detailCentring)) {
+        const std::unique_ptr<RowSource> rows = options.drawRows(size);
+        const int quality = size == ThumbnailSettings::Size ? ThumbnailSettings::JpegQuality : rt.jpegQuality;
+        saveImageRows(rt, finalPath, *rows, quality);
+        return true;
     } else {
         rt.showMessage(BoxOk, "", "ERROR, couldnt read minimap pixels from memory!");
         return true;

@@ -5,12 +5,20 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "image/image_writer.h"
 
 namespace vant {
 
 class Runtime;
+class MinimapBuilder;
+struct Level;
+
+// The minimap of a level drawn straight at a size, as rows for a writer.
+std::unique_ptr<RowSource> scaledMinimapRows(MinimapBuilder& builder, const Level& level, int size);
 
 // Reads the minimap texture back as 2048 x 2048 RGB bytes (windowed runs).
 class MinimapTextureSource {
@@ -31,8 +39,9 @@ struct SaveMinimapOptions {
     bool detailCentring = false;
     std::function<void(float x, float y)> storeCentre;  // into the current camera
     // From memory without a drawn picture: draws it straight at the size
-    // saved (the headless job keeps its level for this instead of a picture).
-    std::function<std::vector<uint8_t>(int size)> renderScaled;
+    // saved, a band of rows at a time, as the writer takes them (the headless
+    // job keeps its level for this instead of a picture).
+    std::function<std::unique_ptr<RowSource>(int size)> drawRows;
 };
 
 // Box filter: source is 2048 x 2048 pixels of `stride` bytes whose first

@@ -205,6 +205,20 @@ double MinimapBuilder::wallShade(int slope, int lighting, bool leftWall) const {
 void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend, int mask,
                               uint8_t* cell, size_t stride) {
     const uint8_t* src = sourceIndex_[size_t(rf)].data();
+    if (!blend && mask == 0) {
+        // The common case: an opaque lid over the whole cell.
+        for (int y = 0; y < 8; ++y) {
+            uint8_t* d = cell + size_t(y) * stride;
+            const uint8_t* from = src + y * 8;
+            for (int x = 0; x < 8; ++x, d += 4) {
+                const uint32_t s = tile[from[x]];
+                const uint32_t out = uint32_t(table[s & 0xFF]) | (uint32_t(table[(s >> 8) & 0xFF]) << 8) |
+                                     (uint32_t(table[(s >> 16) & 0xFF]) << 16) | 0xFF000000u;
+                std::memcpy(d, &out, 4);
+            }
+        }
+        return;
+    }
     const uint8_t* maskRows = masks_[size_t(mask)].data();
     for (int y = 0; y < 8; ++y) {
         uint8_t* row = cell + size_t(y) * stride;
@@ -384,22 +398,33 @@ std::vector<uint8_t> MinimapBuilder::build(const Level& level, const std::functi
 }
 
 std::vector<uint8_t> MinimapBuilder::buildScaled(const Level& level, int size) {
-    if (size < MinimapSize / MinimapCell || size > MinimapSize || MinimapSize % size != 0)
-        return boxFilter(build(level).data(), 4, size);
+    ScaledDrawing drawing(*this, level, size);
+    std::vector<uint8_t> out(size_t(size) * size_t(size) * 3);
+    const size_t band = size_t(size) * size_t(drawing.bandRows()) * 3;
+    for (size_t at = 0; at < out.size(); at += band) drawing.next(&out[at]);
+    return out;
+}
 
+ScaledDrawing::ScaledDrawing(MinimapBuilder& builder, const Level& level, int size)
+    : builder_(builder), level_(level), size_(size) {
+    if (size < MinimapSize / MinimapCell || size > MinimapSize || MinimapSize % size != 0) {
+        usePlainPicture();
+        return;
+    }
+    f_ = MinimapSize / size;
+    perCell_ = MinimapCell / f_;
     const bool haveReduced = level.reducedAtlas.size() == size_t(256) * 256 * 4;
     const std::vector<uint8_t> reduced = haveReduced ? std::vector<uint8_t>() : reduceAtlas(level.tileAtlas);
-    prepareTiles(level, haveReduced ? level.reducedAtlas : reduced);
-    std::vector<uint8_t> out(size_t(size) * size_t(size) * 3, 0);
-    const BlockInfo* blocks = level.map.data();
-    if (!blocks) return out;
+    builder_.prepareTiles(level, haveReduced ? level.reducedAtlas : reduced);
+    blocks_ = level.map.data();
+    if (!blocks_) return;
 
     const size_t squares = size_t(MapWidth) * MapHeight;
-    std::vector<uint8_t> lowestVisible(squares, 0);
+    lowestVisible_.assign(squares, 0);
     for (int z = 1; z < MapDepth - 1; ++z) {
-        const BlockInfo* layer = blocks + blockIndex(0, 0, z);
+        const BlockInfo* layer = blocks_ + blockIndex(0, 0, z);
         for (size_t i = 0; i < squares; ++i)
-            if (coversCell(layer[i])) lowestVisible[i] = uint8_t(z);
+            if (builder_.coversCell(layer[i])) lowestVisible_[i] = uint8_t(z);
     }
 
     // The scratch tile is shared by all diagonal walls in drawing order
@@ -407,74 +432,108 @@ std::vector<uint8_t> MinimapBuilder::buildScaled(const Level& level, int size) {
     // left. Run that order once over the walls alone and keep the finished
     // scratch picture of each visible blended wall; then every cell can be
     // drawn on its own, all its layers at once.
-    const std::array<uint8_t, 256> scratchBefore = scratch_;
-    std::unordered_map<size_t, size_t> snapshotOf;
-    std::vector<uint8_t> snapshots;
+    const std::array<uint8_t, 256> scratchBefore = builder_.scratch_;
     constexpr size_t MaxSnapshots = 65536;
     for (int z = 0; z < MapDepth - 1; ++z) {
-        const BlockInfo* layer = blocks + blockIndex(0, 0, z);
+        const BlockInfo* layer = blocks_ + blockIndex(0, 0, z);
         for (size_t i = 0; i < squares; ++i) {
             const DiagonalWall wall = diagonalWallOf(layer[i]);
             if (!wall) continue;
-            wallToScratch(layer[i], scratch_.data());
-            if (!faceBlend(wall.face) || z < lowestVisible[i]) continue;
-            if (snapshotOf.size() == MaxSnapshots) {
+            builder_.wallToScratch(layer[i], builder_.scratch_.data());
+            if (!faceBlend(wall.face) || z < lowestVisible_[i]) continue;
+            if (snapshotOf_.size() == MaxSnapshots) {
                 // A map made of blended walls: draw it the plain way.
-                scratch_ = scratchBefore;
-                return boxFilter(build(level).data(), 4, size);
+                builder_.scratch_ = scratchBefore;
+                usePlainPicture();
+                return;
             }
-            snapshotOf.emplace(size_t(z) * squares + i, snapshots.size());
-            snapshots.insert(snapshots.end(), scratch_.begin(), scratch_.end());
+            snapshotOf_.emplace(size_t(z) * squares + i, snapshots_.size());
+            snapshots_.insert(snapshots_.end(), builder_.scratch_.begin(), builder_.scratch_.end());
         }
     }
+}
 
-    const int f = MinimapSize / size;          // picture pixels per output pixel, 1 to 8
-    const int perCell = MinimapCell / f;       // output pixels per cell side
-    const uint32_t area = uint32_t(f * f), half = area / 2;
+ScaledDrawing::~ScaledDrawing() {
+    builder_.tilePixels_.clear();
+    builder_.tilePixels_.shrink_to_fit();
+}
+
+void ScaledDrawing::usePlainPicture() {
+    plain_ = boxFilter(builder_.build(level_).data(), 4, size_);
+    f_ = 0;
+    perCell_ = 1;
+}
+
+// One finished cell into its output pixels: each the rounded mean of F x F
+// cell pixels, red-green-blue turned into blue-green-red.
+template <int F>
+void ScaledDrawing::emitCell(const uint8_t* cell, uint8_t* out, int x) const {
+    constexpr int perCell = MinimapCell / F;
+    constexpr uint32_t area = uint32_t(F * F), half = area / 2;
+    for (int oy = 0; oy < perCell; ++oy) {
+        uint8_t* o = out + (size_t(oy) * size_t(size_) + size_t(x) * size_t(perCell)) * 3;
+        for (int ox = 0; ox < perCell; ++ox, o += 3) {
+            uint32_t r = 0, g = 0, b = 0;
+            for (int j = 0; j < F; ++j) {
+                const uint8_t* p = &cell[(size_t(oy * F + j) * 8 + size_t(ox * F)) * 4];
+                for (int k = 0; k < F; ++k, p += 4) {
+                    r += p[0];
+                    g += p[1];
+                    b += p[2];
+                }
+            }
+            o[0] = uint8_t((b + half) / area);
+            o[1] = uint8_t((g + half) / area);
+            o[2] = uint8_t((r + half) / area);
+        }
+    }
+}
+
+bool ScaledDrawing::next(uint8_t* out) {
+    const size_t bandBytes = size_t(size_) * size_t(perCell_) * 3;
+    if (f_ == 0) {
+        // The plain picture, a row at a time.
+        if (row_ >= size_) return false;
+        std::memcpy(out, &plain_[size_t(row_) * size_t(size_) * 3], bandBytes);
+        ++row_;
+        return true;
+    }
+    if (row_ >= MapHeight) return false;
+    const int y = row_++;
+    if (!blocks_) {
+        std::memset(out, 0, bandBytes);
+        return true;
+    }
+    const size_t squares = size_t(MapWidth) * MapHeight;
+    const int f = f_;
     alignas(16) uint8_t cell[8 * 8 * 4];
     alignas(16) uint8_t local[8 * 8 * 4];
-    for (int y = 0; y < MapHeight; ++y) {
-        for (int x = 0; x < MapWidth; ++x) {
-            const size_t i = size_t(y) * MapWidth + size_t(x);
-            std::memset(cell, 0, sizeof cell);
-            for (int z = lowestVisible[i]; z < MapDepth - 1; ++z) {
-                const BlockInfo& b = blocks[blockIndex(x, y, z)];
-                const uint8_t* wallScratch = nullptr;
-                if (const DiagonalWall wall = diagonalWallOf(b)) {
-                    if (faceBlend(wall.face)) {
-                        wallScratch = &snapshots[snapshotOf.at(size_t(z) * squares + i)];
-                    } else {
-                        // An opaque wall paints the whole scratch tile:
-                        // nothing before it shows through.
-                        wallToScratch(b, local);
-                        wallScratch = local;
-                    }
-                }
-                if (faceTile(b.lid) != 0 || wallScratch) drawBlock(b, cell, 32, wallScratch);
-            }
-            for (int oy = 0; oy < perCell; ++oy) {
-                uint8_t* o = &out[((size_t(y) * size_t(perCell) + size_t(oy)) * size_t(size) +
-                                   size_t(x) * size_t(perCell)) * 3];
-                for (int ox = 0; ox < perCell; ++ox, o += 3) {
-                    uint32_t r = 0, g = 0, bl = 0;
-                    for (int j = 0; j < f; ++j) {
-                        const uint8_t* p = &cell[(size_t(oy * f + j) * 8 + size_t(ox * f)) * 4];
-                        for (int k = 0; k < f; ++k, p += 4) {
-                            r += p[0];
-                            g += p[1];
-                            bl += p[2];
-                        }
-                    }
-                    o[0] = uint8_t((bl + half) / area);
-                    o[1] = uint8_t((g + half) / area);
-                    o[2] = uint8_t((r + half) / area);
+    for (int x = 0; x < MapWidth; ++x) {
+        const size_t i = size_t(y) * MapWidth + size_t(x);
+        std::memset(cell, 0, sizeof cell);
+        for (int z = lowestVisible_[i]; z < MapDepth - 1; ++z) {
+            const BlockInfo& b = blocks_[blockIndex(x, y, z)];
+            const uint8_t* wallScratch = nullptr;
+            if (const DiagonalWall wall = diagonalWallOf(b)) {
+                if (faceBlend(wall.face)) {
+                    wallScratch = &snapshots_[snapshotOf_.at(size_t(z) * squares + i)];
+                } else {
+                    // An opaque wall paints the whole scratch tile: nothing
+                    // before it shows through.
+                    builder_.wallToScratch(b, local);
+                    wallScratch = local;
                 }
             }
+            if (faceTile(b.lid) != 0 || wallScratch) builder_.drawBlock(b, cell, 32, wallScratch);
+        }
+        switch (f) {
+            case 1: emitCell<1>(cell, out, x); break;
+            case 2: emitCell<2>(cell, out, x); break;
+            case 4: emitCell<4>(cell, out, x); break;
+            default: emitCell<8>(cell, out, x); break;
         }
     }
-    tilePixels_.clear();
-    tilePixels_.shrink_to_fit();
-    return out;
+    return true;
 }
 
 bool buildMinimap(Runtime& rt, const Level& level, MinimapBuilder& builder, std::vector<uint8_t>& minimap) {

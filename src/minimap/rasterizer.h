@@ -5,6 +5,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <unordered_map>
 #include <cstdint>
 #include <vector>
 
@@ -22,7 +23,11 @@ constexpr size_t MinimapBytes = size_t(MinimapSize) * MinimapSize * 4;
 // per byte, rounded half up. An empty atlas reduces to transparent black.
 std::vector<uint8_t> reduceAtlas(const std::vector<uint8_t>& tileAtlas);
 
+class ScaledDrawing;
+
 class MinimapBuilder {
+    friend class ScaledDrawing;
+
 public:
     MinimapBuilder();
 
@@ -85,6 +90,41 @@ private:
 
     // Per build: each tile's 8 x 8 picture from the reduced atlas.
     std::vector<uint32_t> tilePixels_;
+};
+
+// The minimap drawn straight at size x size, box-filtered, blue-green-red,
+// handed out a band of rows at a time, top first: a row of cells for sizes of
+// 256 or more (drawn a cell at a time, the full picture never exists), one
+// row of the plainly drawn and filtered picture for smaller sizes.
+class ScaledDrawing {
+public:
+    ScaledDrawing(MinimapBuilder& builder, const Level& level, int size);
+    ~ScaledDrawing();
+    ScaledDrawing(const ScaledDrawing&) = delete;
+    ScaledDrawing& operator=(const ScaledDrawing&) = delete;
+
+    int size() const { return size_; }
+    int bandRows() const { return perCell_; }
+    // Writes the next band (bandRows() rows of size() * 3 bytes); false
+    // after the last.
+    bool next(uint8_t* out);
+
+private:
+    void usePlainPicture();
+    template <int F>
+    void emitCell(const uint8_t* cell, uint8_t* out, int x) const;
+
+    MinimapBuilder& builder_;
+    const Level& level_;
+    int size_;
+    int f_ = 0;        // picture pixels per output pixel; 0 for the plain picture
+    int perCell_ = 1;  // output rows per band
+    int row_ = 0;
+    const BlockInfo* blocks_ = nullptr;
+    std::vector<uint8_t> lowestVisible_;
+    std::unordered_map<size_t, size_t> snapshotOf_;
+    std::vector<uint8_t> snapshots_;
+    std::vector<uint8_t> plain_;
 };
 
 // The build step of a load: draws the picture; a windowed run would upload
