@@ -27,7 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every fourth tile is water, so animated water lids can be found.
     for (size_t t = 0; t < level.surfaceGroup.size(); ++t) level.surfaceGroup[t] = uint16_t(t % 4 == 2 ? 2 : t % 4);
 
+    // The load pipeline empties the map's lists before each load; a file
+    // that fails its header check leaves them so.
     level.map.clear();
+    level.map.animations.clear();
+    level.map.zones.clear();
+    level.map.tileToAnimation.fill(-1);
     level.checksum.reset();
     loadMap(rt, level, maps, 0, std::string());
     const MapFile& map = level.map;

@@ -35,6 +35,7 @@ void clearLevel(Level& level) {
     level.map.zones.clear();
     level.map.selectedZone = -1;
     level.map.animations.clear();
+    level.map.tileToAnimation.fill(-1);
     level.sprites.clear();
     level.spriteAtlas.clear();
     level.spriteAtlas.shrink_to_fit();
