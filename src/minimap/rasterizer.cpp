@@ -1,6 +1,7 @@
 #include "minimap/rasterizer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <unordered_map>
 
@@ -489,6 +490,53 @@ void ScaledDrawing::emitCell(const uint8_t* cell, uint8_t* out, int x) const {
     }
 }
 
+// Whether a block leaves its cell as it is.
+static bool drawsNothing(const BlockInfo& b) {
+    int s = slopeType(b);
+    if (s > 61) s = 0;
+    const int lid = faceTile(b.lid);
+    if (s >= 49 && s <= 52) return (lid == 0 || lid >= 992) && !diagonalWallOf(b);
+    return lid == 0;
+}
+
+// A cell whose only drawn block is an opaque lid over the whole cell becomes
+// one output pixel at a cell per pixel: the rounded mean of the lid's shaded
+// tile, which turning or mirroring the tile does not change. Its sums are
+// worked out once per tile and shade.
+bool ScaledDrawing::onlyOpaqueLid(int x, int y, size_t i, uint8_t* out) {
+    const int z0 = lowestVisible_[i];
+    const BlockInfo& lid = blocks_[blockIndex(x, y, z0)];
+    if (!builder_.coversCell(lid)) return false;
+    for (int z = z0 + 1; z < MapDepth - 1; ++z)
+        if (!drawsNothing(blocks_[blockIndex(x, y, z)])) return false;
+
+    int s = slopeType(lid);
+    if (s > 61) s = 0;
+    const uint8_t* table = builder_.lidTable_[size_t(s)][size_t(faceLighting(lid.lid))];
+    const size_t tile = size_t(faceTile(lid.lid));
+    size_t shade = 0;
+    while (shade < shadeTables_.size() && shadeTables_[shade] != table) ++shade;
+    if (shade == shadeTables_.size()) {
+        shadeTables_.push_back(table);
+        lidSums_.resize(shadeTables_.size() * TileCount, UINT64_MAX);
+    }
+    uint64_t& sums = lidSums_[shade * TileCount + tile];
+    if (sums == UINT64_MAX) {
+        uint64_t r = 0, g = 0, b = 0;
+        for (int k = 0; k < 64; ++k) {
+            const uint32_t c = builder_.tilePixels_[tile * 64 + size_t(k)];
+            r += table[c & 0xFF];
+            g += table[(c >> 8) & 0xFF];
+            b += table[(c >> 16) & 0xFF];
+        }
+        sums = r | (g << 16) | (b << 32);
+    }
+    out[0] = uint8_t((((sums >> 32) & 0xFFFF) + 32) / 64);
+    out[1] = uint8_t((((sums >> 16) & 0xFFFF) + 32) / 64);
+    out[2] = uint8_t(((sums & 0xFFFF) + 32) / 64);
+    return true;
+}
+
 bool ScaledDrawing::next(uint8_t* out) {
     const size_t bandBytes = size_t(size_) * size_t(perCell_) * 3;
     if (f_ == 0) {
@@ -510,6 +558,7 @@ bool ScaledDrawing::next(uint8_t* out) {
     alignas(16) uint8_t local[8 * 8 * 4];
     for (int x = 0; x < MapWidth; ++x) {
         const size_t i = size_t(y) * MapWidth + size_t(x);
+        if (f == MinimapCell && onlyOpaqueLid(x, y, i, out + size_t(x) * 3)) continue;
         std::memset(cell, 0, sizeof cell);
         for (int z = lowestVisible_[i]; z < MapDepth - 1; ++z) {
             const BlockInfo& b = blocks_[blockIndex(x, y, z)];

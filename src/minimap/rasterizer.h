@@ -111,6 +111,7 @@ public:
 
 private:
     void usePlainPicture();
+    bool onlyOpaqueLid(int x, int y, size_t i, uint8_t* out);
     template <int F>
     void emitCell(const uint8_t* cell, uint8_t* out, int x) const;
 
@@ -125,6 +126,9 @@ private:
     std::unordered_map<size_t, size_t> snapshotOf_;
     std::vector<uint8_t> snapshots_;
     std::vector<uint8_t> plain_;
+    // Per shade table, per tile: the three channel sums of the shaded tile.
+    std::vector<const uint8_t*> shadeTables_;
+    std::vector<uint64_t> lidSums_;
 };
 
 // The build step of a load: draws the picture; a windowed run would upload
