@@ -311,7 +311,7 @@ TEST(StyleTiles, WaterSignatureDecidesModeOne) {
 
 TEST(StyleSurfaceGroups, GroupsSeparatorsAndSkippedValues) {
     TempDir dir;
-    const std::string path = dir.file("spec.sty");
+    const std::string path = dir.file("groups.sty");
     StyleFile s;
     s.chunk("SPEC", words({5, 7, 0, 9, 0, 0, 12}));
     s.write(path);
@@ -353,10 +353,10 @@ TEST(StyleSurfaceGroups, GroupsSeparatorsAndSkippedValues) {
 
 TEST(StyleSurfaceGroups, BilCorrections) {
     TempDir dir;
-    const ByteVec spec = words({274, 0, 0, 565, 100, 77, 3, 470});
+    const ByteVec groupWords = words({274, 0, 0, 565, 100, 77, 3, 470});
     const std::string bil = dir.file("BIL.STY");
     StyleFile s;
-    s.chunk("SPEC", spec);
+    s.chunk("SPEC", groupWords);
     s.write(bil);
     Level level;
     ASSERT_TRUE(loadHeadless(level, bil));

@@ -139,10 +139,10 @@ void readSprites(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Leve
 }
 
 void readSurfaceGroups(ChunkReader& file, const ChunkDirectory& dir, Level& level) {
-    const ChunkEntry spec = dir.find("SPEC");
-    if (spec.offset == 0) return;
+    const ChunkEntry groups = dir.find("SPEC");
+    if (groups.offset == 0) return;
     level.surfaceGroup.fill(NoGroup);
-    std::vector<uint8_t> bytes = file.read(spec.offset, (size_t(spec.size) + 1) / 2 * 2);
+    std::vector<uint8_t> bytes = file.read(groups.offset, (size_t(groups.size) + 1) / 2 * 2);
     uint16_t group = 0;
     for (size_t i = 0; i + 2 <= bytes.size(); i += 2) {
         const uint16_t v = static_cast<uint16_t>(bytes[i] | (bytes[i + 1] << 8));

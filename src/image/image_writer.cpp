@@ -80,27 +80,34 @@ bool writeBmp(ByteSink& out, const ImageView& image) {
     return true;
 }
 
+namespace {
+// A whole picture in memory handed over a row at a time, top row first, as
+// three bytes per pixel.
+class ViewRows : public RowSource {
+public:
+    explicit ViewRows(const ImageView& image) : image_(image) {}
+    int width() const override { return image_.width; }
+    int height() const override { return image_.height; }
+    int bandRows() const override { return 1; }
+    bool next(uint8_t* band) override {
+        if (row_ >= image_.height) return false;
+        const int r = image_.bottomUp ? image_.height - 1 - row_ : row_;
+        ++row_;
+        const size_t step = size_t(image_.bytesPerPixel);
+        const uint8_t* src = image_.pixels + size_t(r) * size_t(image_.width) * step;
+        for (int x = 0; x < image_.width; ++x, src += step, band += 3) std::memcpy(band, src, 3);
+        return true;
+    }
+
+private:
+    const ImageView& image_;
+    int row_ = 0;
+};
+}  // namespace
+
 std::vector<uint8_t> encodeJpeg(const ImageView& image, int quality) {
-    std::vector<uint8_t> encoded;
-    gdImagePtr im = gdImageCreateTrueColor(image.width, image.height);
-    if (!im) return encoded;
-    if (!im->tpixels) {
-        gdImageDestroy(im);
-        return encoded;
-    }
-    const size_t step = size_t(image.bytesPerPixel);
-    for (int r = 0; r < image.height; ++r) {
-        const uint8_t* src = image.pixels + size_t(r) * size_t(image.width) * step;
-        int* dst = im->tpixels[image.bottomUp ? image.height - 1 - r : r];
-        for (int x = 0; x < image.width; ++x, src += step)
-            dst[x] = (int(src[2]) << 16) | (int(src[1]) << 8) | int(src[0]);
-    }
-    int size = 0;
-    void* data = gdImageJpegPtr(im, &size, quality);
-    if (data && size > 0) encoded.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-    if (data) gdFree(data);
-    gdImageDestroy(im);
-    return encoded;
+    ViewRows rows(image);
+    return encodeJpegRows(rows, quality);
 }
 
 bool writeTgaRows(ByteSink& out, RowSource& rows) {
@@ -153,6 +160,22 @@ static void reportWriteFailure(Runtime& rt, const std::string& path, const std::
     rt.showMessage(BoxOk, "ERROR", "Cannot write file \"%s\" (%s).", path.c_str(), reason.c_str());
 }
 
+// Encodes in memory first, so a failed encoding leaves any older file alone.
+static void saveJpeg(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality) {
+    if (jpegQuality == -1) jpegQuality = rt.jpegQuality;
+    if (rows.width() <= 0 || rows.height() <= 0) {
+        rt.showMessage(BoxOk, "ERROR", "Could not allocate memory for JPG image.");
+        return;
+    }
+    const std::vector<uint8_t> encoded = encodeJpegRows(rows, jpegQuality);
+    if (encoded.empty()) {
+        rt.showMessage(BoxOk, "ERROR", "Could not create JPG image.");
+        return;
+    }
+    std::string error;
+    if (!writeFileAtomically(path, encoded.data(), encoded.size(), &error)) reportWriteFailure(rt, path, error);
+}
+
 bool saveImage(Runtime& rt, const std::string& path, const ImageView& image, int jpegQuality) {
     const std::string ext = fileExtension(path, true);
     if (ext == "tga" || ext == "bmp") {
@@ -162,27 +185,13 @@ bool saveImage(Runtime& rt, const std::string& path, const ImageView& image, int
         return true;
     }
     if (ext == "jpg") {
-        if (jpegQuality == -1) jpegQuality = rt.jpegQuality;
-        if (image.width <= 0 || image.height <= 0) {
-            rt.showMessage(BoxOk, "ERROR", "Could not allocate memory for JPG image.");
-            return true;
-        }
-        const std::vector<uint8_t> encoded = encodeJpeg(image, jpegQuality);
-        if (encoded.empty()) {
-            rt.showMessage(BoxOk, "ERROR", "Could not create JPG image.");
-            return true;
-        }
-        std::string error;
-        if (!writeFileAtomically(path, encoded.data(), encoded.size(), &error)) reportWriteFailure(rt, path, error);
+        ViewRows rows(image);
+        saveJpeg(rt, path, rows, jpegQuality);
         return true;
     }
     rt.showMessage(BoxOk, "ERROR", "Cannot save image: Unknown image format \"%s\"", ext.c_str());
     return false;
 }
-
-}  // namespace vant
-
-namespace vant {
 
 bool saveImageRows(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality) {
     const std::string ext = fileExtension(path, true);
@@ -192,18 +201,7 @@ bool saveImageRows(Runtime& rt, const std::string& path, RowSource& rows, int jp
         return true;
     }
     if (ext == "jpg") {
-        if (jpegQuality == -1) jpegQuality = rt.jpegQuality;
-        if (rows.width() <= 0 || rows.height() <= 0) {
-            rt.showMessage(BoxOk, "ERROR", "Could not allocate memory for JPG image.");
-            return true;
-        }
-        const std::vector<uint8_t> encoded = encodeJpegRows(rows, jpegQuality);
-        if (encoded.empty()) {
-            rt.showMessage(BoxOk, "ERROR", "Could not create JPG image.");
-            return true;
-        }
-        std::string error;
-        if (!writeFileAtomically(path, encoded.data(), encoded.size(), &error)) reportWriteFailure(rt, path, error);
+        saveJpeg(rt, path, rows, jpegQuality);
         return true;
     }
     if (ext == "bmp") {
