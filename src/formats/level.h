@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formats/checksum.h"
@@ -68,18 +69,57 @@ struct TileAnimation {
     std::vector<uint16_t> frames;
 };
 
+// Zero-filled memory taken straight from the system: pages read before they
+// are written cost nothing, and clearing hands the pages back instead of
+// writing zeros over them. Move-only.
+class ZeroedBuffer {
+public:
+    ZeroedBuffer() = default;
+    ~ZeroedBuffer() { release(); }
+    ZeroedBuffer(ZeroedBuffer&& other) noexcept { swap(other); }
+    ZeroedBuffer& operator=(ZeroedBuffer&& other) noexcept {
+        if (this != &other) {
+            release();
+            swap(other);
+        }
+        return *this;
+    }
+    ZeroedBuffer(const ZeroedBuffer&) = delete;
+    ZeroedBuffer& operator=(const ZeroedBuffer&) = delete;
+
+    // A zeroed buffer of `bytes`; false (and empty) when no memory is left.
+    bool allocate(size_t bytes);
+    // Every byte back to zero.
+    void zero();
+    void release();
+    void* data() const { return data_; }
+    size_t size() const { return size_; }
+
+private:
+    void swap(ZeroedBuffer& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(mapping_, other.mapping_);
+        std::swap(mappingSize_, other.mappingSize_);
+    }
+    void* data_ = nullptr;
+    size_t size_ = 0;
+    void* mapping_ = nullptr;  // null when the bytes came from the C heap
+    size_t mappingSize_ = 0;
+};
+
 class MapFile {
 public:
     static constexpr size_t BlockCount = size_t(MapWidth) * MapHeight * MapDepth;
 
     // The store is allocated on first use and kept for the run.
     void clear();
-    void release() { blocks_.clear(); blocks_.shrink_to_fit(); }
-    bool allocated() const { return !blocks_.empty(); }
-    BlockInfo* data() { ensure(); return blocks_.data(); }
-    const BlockInfo* data() const { return blocks_.empty() ? nullptr : blocks_.data(); }
+    void release() { blocks_.release(); }
+    bool allocated() const { return blocks_.data() != nullptr; }
+    BlockInfo* data() { ensure(); return store(); }
+    const BlockInfo* data() const { return store(); }
     const BlockInfo& at(int x, int y, int z) const;
-    BlockInfo& at(int x, int y, int z) { ensure(); return blocks_[blockIndex(x, y, z)]; }
+    BlockInfo& at(int x, int y, int z) { ensure(); return store()[blockIndex(x, y, z)]; }
 
     // False outside the map; extra and slope are delivered only with flag 64.
     bool getBlock(int x, int y, int z, int flags, BlockInfo& out) const;
@@ -95,7 +135,8 @@ public:
 
 private:
     void ensure();
-    std::vector<BlockInfo> blocks_;
+    BlockInfo* store() const { return static_cast<BlockInfo*>(blocks_.data()); }
+    ZeroedBuffer blocks_;
 };
 
 struct TileOrigin {

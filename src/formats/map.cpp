@@ -40,6 +40,10 @@ void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& c
     const uint64_t columnStart = DmapBaseTableBytes + 4;
     const uint64_t blockTable = DmapBaseTableBytes + 8 + 4 * wordCount;
     BlockInfo* store = map.data();
+    // Placed records go to the checksum in order, gathered into larger
+    // pieces: the sum over the pieces is the sum over the records.
+    uint8_t pending[12 * 341];
+    size_t pendingBytes = 0;
 
     for (int y = 0; y < MapHeight; ++y) {
         for (int x = 0; x < MapWidth; ++x) {
@@ -57,10 +61,16 @@ void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& c
                 const uint64_t record = blockTable + 12 * uint64_t(readU32(data + at));
                 if (record + 12 > size) continue;  // block number outside the table: layer left empty
                 std::memcpy(static_cast<void*>(&store[blockIndex(x, y, z)]), data + record, 12);
-                checksum.feed(data + record, 12);
+                if (pendingBytes == sizeof pending) {
+                    checksum.feed(pending, pendingBytes);
+                    pendingBytes = 0;
+                }
+                std::memcpy(pending + pendingBytes, data + record, 12);
+                pendingBytes += 12;
             }
         }
     }
+    checksum.feed(pending, pendingBytes);
 }
 
 bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::string fileName) {

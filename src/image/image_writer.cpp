@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <gd.h>
+#include <memory>
 
 #include "app/runtime.h"
 #include "app/text.h"
@@ -129,51 +130,112 @@ bool writeTgaRows(ByteSink& out, RowSource& rows) {
     return true;
 }
 
-std::vector<uint8_t> encodeJpegRows(RowSource& rows, int quality) {
-    std::vector<uint8_t> encoded;
+bool RowSource::nextTrueColor(int* const* rows) {
+    const int w = width();
+    band_.resize(size_t(w) * size_t(bandRows()) * 3);
+    if (!next(band_.data())) return false;
+    for (int r = 0; r < bandRows(); ++r) {
+        const uint8_t* src = &band_[size_t(r) * size_t(w) * 3];
+        int* dst = rows[r];
+        for (int x = 0; x < w; ++x, src += 3) dst[x] = (int(src[2]) << 16) | (int(src[1]) << 8) | int(src[0]);
+    }
+    return true;
+}
+
+namespace {
+// libgd's output context over a ByteSink, gathering libgd's small pieces into
+// large writes. It remembers the last two bytes, so a stream that stopped
+// short of its end-of-image marker shows.
+struct SinkContext {
+    gdIOCtx ctx;  // first: libgd hands back a pointer to it
+    ByteSink* sink = nullptr;
+    uint8_t tail[2] = {0, 0};
+    size_t written = 0;
+    size_t used = 0;
+    uint8_t buffer[size_t(64) << 10];
+
+    static SinkContext* of(gdIOCtxPtr c) { return reinterpret_cast<SinkContext*>(c); }
+    void flush() {
+        // A failed write is the sink's to report; the encoder runs to its end.
+        if (used) sink->write(buffer, used);
+        used = 0;
+    }
+    static int putBuf(gdIOCtxPtr c, const void* data, int size) {
+        SinkContext* self = of(c);
+        if (size <= 0) return 0;
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        for (size_t left = size_t(size); left > 0;) {
+            if (self->used == sizeof self->buffer) self->flush();
+            const size_t n = std::min(left, sizeof self->buffer - self->used);
+            std::memcpy(self->buffer + self->used, bytes, n);
+            self->used += n;
+            bytes += n;
+            left -= n;
+        }
+        self->written += size_t(size);
+        self->tail[0] = self->written >= 2 ? (size >= 2 ? bytes[-2] : self->tail[1]) : 0;
+        self->tail[1] = bytes[-1];
+        return size;
+    }
+    static void putC(gdIOCtxPtr c, int value) {
+        const uint8_t b = uint8_t(value);
+        putBuf(c, &b, 1);
+    }
+    static void free(gdIOCtxPtr) {}
+};
+}  // namespace
+
+bool encodeJpegRows(RowSource& rows, int quality, ByteSink& out) {
     const int width = rows.width(), height = rows.height();
     gdImagePtr im = gdImageCreateTrueColor(width, height);
-    if (!im) return encoded;
+    if (!im) return false;
     if (!im->tpixels) {
         gdImageDestroy(im);
-        return encoded;
+        return false;
     }
-    std::vector<uint8_t> band(size_t(width) * size_t(rows.bandRows()) * 3);
-    for (int y = 0; y < height; y += rows.bandRows()) {
-        if (!rows.next(band.data())) break;
-        const int count = std::min(rows.bandRows(), height - y);
-        for (int r = 0; r < count; ++r) {
-            const uint8_t* src = &band[size_t(r) * size_t(width) * 3];
-            int* dst = im->tpixels[y + r];
-            for (int x = 0; x < width; ++x, src += 3) dst[x] = (int(src[2]) << 16) | (int(src[1]) << 8) | int(src[0]);
-        }
-    }
-    int size = 0;
-    void* data = gdImageJpegPtr(im, &size, quality);
-    if (data && size > 0) encoded.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-    if (data) gdFree(data);
+    for (int y = 0; y + rows.bandRows() <= height; y += rows.bandRows())
+        if (!rows.nextTrueColor(&im->tpixels[y])) break;
+    auto context = std::make_unique<SinkContext>();
+    context->ctx = gdIOCtx{};
+    context->ctx.putBuf = &SinkContext::putBuf;
+    context->ctx.putC = &SinkContext::putC;
+    context->ctx.gd_free = &SinkContext::free;
+    context->sink = &out;
+    gdImageJpegCtx(im, &context->ctx, quality);
     gdImageDestroy(im);
-    return encoded;
+    context->flush();
+    return context->written >= 4 && context->tail[0] == 0xFF && context->tail[1] == 0xD9;
+}
+
+std::vector<uint8_t> encodeJpegRows(RowSource& rows, int quality) {
+    VectorSink sink;
+    if (!encodeJpegRows(rows, quality, sink)) return {};
+    return std::move(sink.bytes);
 }
 
 static void reportWriteFailure(Runtime& rt, const std::string& path, const std::string& reason) {
     rt.showMessage(BoxOk, "ERROR", "Cannot write file \"%s\" (%s).", path.c_str(), reason.c_str());
 }
 
-// Encodes in memory first, so a failed encoding leaves any older file alone.
+// Encodes into a temporary file beside the target; a failed encoding or
+// write leaves any older file alone.
 static void saveJpeg(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality) {
     if (jpegQuality == -1) jpegQuality = rt.jpegQuality;
     if (rows.width() <= 0 || rows.height() <= 0) {
         rt.showMessage(BoxOk, "ERROR", "Could not allocate memory for JPG image.");
         return;
     }
-    const std::vector<uint8_t> encoded = encodeJpegRows(rows, jpegQuality);
-    if (encoded.empty()) {
-        rt.showMessage(BoxOk, "ERROR", "Could not create JPG image.");
+    AtomicFile file(path);
+    if (!file.ok()) {
+        file.commit();
+        reportWriteFailure(rt, path, file.error());
         return;
     }
-    std::string error;
-    if (!writeFileAtomically(path, encoded.data(), encoded.size(), &error)) reportWriteFailure(rt, path, error);
+    if (!encodeJpegRows(rows, jpegQuality, file)) {
+        rt.showMessage(BoxOk, "ERROR", "Could not create JPG image.");
+        return;  // the temporary file goes with `file`
+    }
+    if (!file.commit()) reportWriteFailure(rt, path, file.error());
 }
 
 bool saveImage(Runtime& rt, const std::string& path, const ImageView& image, int jpegQuality) {

@@ -41,9 +41,18 @@ public:
     virtual int height() const = 0;
     virtual int bandRows() const = 0;
     virtual bool next(uint8_t* band) = 0;  // bandRows() rows of width() * 3 bytes
+    // The next band as libgd true-colour words (0x00RRGGBB), one pointer per
+    // row; by default converted from next().
+    virtual bool nextTrueColor(int* const* rows);
+
+private:
+    std::vector<uint8_t> band_;
 };
 
 bool writeTgaRows(ByteSink& out, RowSource& rows);
+// Encodes with libgd straight into `out`; false when the picture could not
+// be made or encoded (a write failure is the sink's to tell).
+bool encodeJpegRows(RowSource& rows, int quality, ByteSink& out);
 std::vector<uint8_t> encodeJpegRows(RowSource& rows, int quality);
 bool saveImageRows(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality);
 

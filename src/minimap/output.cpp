@@ -110,6 +110,7 @@ public:
     int height() const override { return drawing_.size(); }
     int bandRows() const override { return drawing_.bandRows(); }
     bool next(uint8_t* band) override { return drawing_.next(band); }
+    bool nextTrueColor(int* const* rows) override { return drawing_.nextTrueColor(rows); }
 
 private:
     ScaledDrawing drawing_;

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "app/runtime.h"
 #include "minimap/output.h"
@@ -465,15 +469,64 @@ void ScaledDrawing::usePlainPicture() {
     perCell_ = 1;
 }
 
+namespace {
+// Where finished output pixels go: blue-green-red bytes, a band of `size`
+// pixels per row ...
+struct BgrBand {
+    uint8_t* out;
+    size_t size;
+    void put(int row, int column, uint32_t r, uint32_t g, uint32_t b) const {
+        uint8_t* o = out + (size_t(row) * size + size_t(column)) * 3;
+        o[0] = uint8_t(b);
+        o[1] = uint8_t(g);
+        o[2] = uint8_t(r);
+    }
+    void clear(int rows) const { std::memset(out, 0, size_t(rows) * size * 3); }
+};
+// ... or true-colour words (0x00RRGGBB), one pointer per row.
+struct TrueColorRows {
+    int* const* rows;
+    size_t size;
+    void put(int row, int column, uint32_t r, uint32_t g, uint32_t b) const {
+        rows[row][column] = int((r << 16) | (g << 8) | b);
+    }
+    void clear(int count) const {
+        for (int r = 0; r < count; ++r) std::memset(rows[r], 0, size * sizeof(int));
+    }
+};
+
 // One finished cell into its output pixels: each the rounded mean of F x F
-// cell pixels, red-green-blue turned into blue-green-red.
-template <int F>
-void ScaledDrawing::emitCell(const uint8_t* cell, uint8_t* out, int x) const {
+// cell pixels.
+template <int F, class Out>
+void emitCell(const uint8_t* cell, const Out& out, int x) {
     constexpr int perCell = MinimapCell / F;
     constexpr uint32_t area = uint32_t(F * F), half = area / 2;
+    if constexpr (F == 1 && std::is_same_v<Out, TrueColorRows>) {
+        // A pixel each: only the channel order changes, red and blue swap
+        // and alpha goes.
+        for (int oy = 0; oy < 8; ++oy) {
+            int* o = out.rows[oy] + size_t(x) * 8;
+#if defined(__SSE2__)
+            const __m128i low = _mm_set1_epi32(0xFF), green = _mm_set1_epi32(0xFF00);
+            for (int half = 0; half < 2; ++half) {
+                const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + oy * 32 + half * 16));
+                const __m128i v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(_mm_and_si128(c, low), 16),
+                                                            _mm_and_si128(c, green)),
+                                               _mm_and_si128(_mm_srli_epi32(c, 16), low));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o + half * 4), v);
+            }
+#else
+            for (int ox = 0; ox < 8; ++ox) {
+                uint32_t c;
+                std::memcpy(&c, cell + (oy * 8 + ox) * 4, 4);
+                o[ox] = int(((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu));
+            }
+#endif
+        }
+        return;
+    }
     for (int oy = 0; oy < perCell; ++oy) {
-        uint8_t* o = out + (size_t(oy) * size_t(size_) + size_t(x) * size_t(perCell)) * 3;
-        for (int ox = 0; ox < perCell; ++ox, o += 3) {
+        for (int ox = 0; ox < perCell; ++ox) {
             uint32_t r = 0, g = 0, b = 0;
             for (int j = 0; j < F; ++j) {
                 const uint8_t* p = &cell[(size_t(oy * F + j) * 8 + size_t(ox * F)) * 4];
@@ -483,12 +536,20 @@ void ScaledDrawing::emitCell(const uint8_t* cell, uint8_t* out, int x) const {
                     b += p[2];
                 }
             }
-            o[0] = uint8_t((b + half) / area);
-            o[1] = uint8_t((g + half) / area);
-            o[2] = uint8_t((r + half) / area);
+            out.put(oy, x * perCell + ox, (r + half) / area, (g + half) / area, (b + half) / area);
         }
     }
 }
+template <class Out>
+void emitAny(int f, const uint8_t* cell, const Out& out, int x) {
+    switch (f) {
+        case 1: emitCell<1>(cell, out, x); break;
+        case 2: emitCell<2>(cell, out, x); break;
+        case 4: emitCell<4>(cell, out, x); break;
+        default: emitCell<8>(cell, out, x); break;
+    }
+}
+}  // namespace
 
 // Whether a block leaves its cell as it is.
 static bool drawsNothing(const BlockInfo& b) {
@@ -499,27 +560,38 @@ static bool drawsNothing(const BlockInfo& b) {
     return lid == 0;
 }
 
-// A cell whose only drawn block is an opaque lid over the whole cell becomes
-// one output pixel at a cell per pixel: the rounded mean of the lid's shaded
-// tile, which turning or mirroring the tile does not change. Its sums are
-// worked out once per tile and shade.
-bool ScaledDrawing::onlyOpaqueLid(int x, int y, size_t i, uint8_t* out) {
+// The block that alone decides a square's cell, when it is an opaque lid over
+// the whole cell and nothing above it draws anything; null otherwise.
+const BlockInfo* ScaledDrawing::soleOpaqueLid(int x, int y, size_t i) const {
     const int z0 = lowestVisible_[i];
     const BlockInfo& lid = blocks_[blockIndex(x, y, z0)];
-    if (!builder_.coversCell(lid)) return false;
+    if (!builder_.coversCell(lid)) return nullptr;
     for (int z = z0 + 1; z < MapDepth - 1; ++z)
-        if (!drawsNothing(blocks_[blockIndex(x, y, z)])) return false;
+        if (!drawsNothing(blocks_[blockIndex(x, y, z)])) return nullptr;
+    return &lid;
+}
 
+size_t ScaledDrawing::shadeIndex(const BlockInfo& lid) {
     int s = slopeType(lid);
     if (s > 61) s = 0;
     const uint8_t* table = builder_.lidTable_[size_t(s)][size_t(faceLighting(lid.lid))];
-    const size_t tile = size_t(faceTile(lid.lid));
     size_t shade = 0;
     while (shade < shadeTables_.size() && shadeTables_[shade] != table) ++shade;
     if (shade == shadeTables_.size()) {
         shadeTables_.push_back(table);
         lidSums_.resize(shadeTables_.size() * TileCount, UINT64_MAX);
+        lidCellAt_.resize(shadeTables_.size() * TileCount * 8, UINT32_MAX);
     }
+    return shade;
+}
+
+// At a cell per pixel: the rounded mean of the lid's shaded tile, which
+// turning or mirroring the tile does not change. Worked out once per tile
+// and shade.
+void ScaledDrawing::lidMean(const BlockInfo& lid, uint32_t rgb[3]) {
+    const size_t shade = shadeIndex(lid);
+    const uint8_t* table = shadeTables_[shade];
+    const size_t tile = size_t(faceTile(lid.lid));
     uint64_t& sums = lidSums_[shade * TileCount + tile];
     if (sums == UINT64_MAX) {
         uint64_t r = 0, g = 0, b = 0;
@@ -531,25 +603,53 @@ bool ScaledDrawing::onlyOpaqueLid(int x, int y, size_t i, uint8_t* out) {
         }
         sums = r | (g << 16) | (b << 32);
     }
-    out[0] = uint8_t((((sums >> 32) & 0xFFFF) + 32) / 64);
-    out[1] = uint8_t((((sums >> 16) & 0xFFFF) + 32) / 64);
-    out[2] = uint8_t(((sums & 0xFFFF) + 32) / 64);
-    return true;
+    rgb[0] = uint32_t(((sums & 0xFFFF) + 32) / 64);
+    rgb[1] = uint32_t((((sums >> 16) & 0xFFFF) + 32) / 64);
+    rgb[2] = uint32_t((((sums >> 32) & 0xFFFF) + 32) / 64);
+}
+
+// The finished cell of an opaque lid: the same for every square with the
+// same tile, shade, turn and mirroring, so drawn once.
+const uint8_t* ScaledDrawing::lidCell(const BlockInfo& lid) {
+    const size_t key = (shadeIndex(lid) * TileCount + size_t(faceTile(lid.lid))) * 8 +
+                       size_t(faceRotation(lid.lid) * 2 + faceFlip(lid.lid));
+    uint32_t& at = lidCellAt_[key];
+    if (at == UINT32_MAX) {
+        at = uint32_t(lidCells_.size());
+        lidCells_.resize(lidCells_.size() + 8 * 8 * 4, 0);
+        builder_.drawBlock(lid, &lidCells_[at], 32);
+    }
+    return &lidCells_[at];
 }
 
 bool ScaledDrawing::next(uint8_t* out) {
-    const size_t bandBytes = size_t(size_) * size_t(perCell_) * 3;
     if (f_ == 0) {
         // The plain picture, a row at a time.
         if (row_ >= size_) return false;
-        std::memcpy(out, &plain_[size_t(row_) * size_t(size_) * 3], bandBytes);
+        std::memcpy(out, &plain_[size_t(row_) * size_t(size_) * 3], size_t(size_) * 3);
         ++row_;
         return true;
     }
+    return drawBand(BgrBand{out, size_t(size_)});
+}
+
+bool ScaledDrawing::nextTrueColor(int* const* rows) {
+    if (f_ == 0) {
+        if (row_ >= size_) return false;
+        const uint8_t* p = &plain_[size_t(row_) * size_t(size_) * 3];
+        for (int x = 0; x < size_; ++x, p += 3) rows[0][x] = (int(p[2]) << 16) | (int(p[1]) << 8) | int(p[0]);
+        ++row_;
+        return true;
+    }
+    return drawBand(TrueColorRows{rows, size_t(size_)});
+}
+
+template <class Out>
+bool ScaledDrawing::drawBand(const Out& out) {
     if (row_ >= MapHeight) return false;
     const int y = row_++;
     if (!blocks_) {
-        std::memset(out, 0, bandBytes);
+        out.clear(perCell_);
         return true;
     }
     const size_t squares = size_t(MapWidth) * MapHeight;
@@ -558,7 +658,16 @@ bool ScaledDrawing::next(uint8_t* out) {
     alignas(16) uint8_t local[8 * 8 * 4];
     for (int x = 0; x < MapWidth; ++x) {
         const size_t i = size_t(y) * MapWidth + size_t(x);
-        if (f == MinimapCell && onlyOpaqueLid(x, y, i, out + size_t(x) * 3)) continue;
+        if (const BlockInfo* lid = soleOpaqueLid(x, y, i)) {
+            if (f == MinimapCell) {
+                uint32_t rgb[3];
+                lidMean(*lid, rgb);
+                out.put(0, x, rgb[0], rgb[1], rgb[2]);
+                continue;
+            }
+            emitAny(f, lidCell(*lid), out, x);
+            continue;
+        }
         std::memset(cell, 0, sizeof cell);
         for (int z = lowestVisible_[i]; z < MapDepth - 1; ++z) {
             const BlockInfo& b = blocks_[blockIndex(x, y, z)];
@@ -575,12 +684,7 @@ bool ScaledDrawing::next(uint8_t* out) {
             }
             if (faceTile(b.lid) != 0 || wallScratch) builder_.drawBlock(b, cell, 32, wallScratch);
         }
-        switch (f) {
-            case 1: emitCell<1>(cell, out, x); break;
-            case 2: emitCell<2>(cell, out, x); break;
-            case 4: emitCell<4>(cell, out, x); break;
-            default: emitCell<8>(cell, out, x); break;
-        }
+        emitAny(f, cell, out, x);
     }
     return true;
 }

@@ -108,12 +108,18 @@ public:
     // Writes the next band (bandRows() rows of size() * 3 bytes); false
     // after the last.
     bool next(uint8_t* out);
+    // The same band as libgd true-colour words (0x00RRGGBB), one row pointer
+    // per band row.
+    bool nextTrueColor(int* const* rows);
 
 private:
     void usePlainPicture();
-    bool onlyOpaqueLid(int x, int y, size_t i, uint8_t* out);
-    template <int F>
-    void emitCell(const uint8_t* cell, uint8_t* out, int x) const;
+    template <class Out>
+    bool drawBand(const Out& out);
+    const BlockInfo* soleOpaqueLid(int x, int y, size_t i) const;
+    size_t shadeIndex(const BlockInfo& lid);
+    void lidMean(const BlockInfo& lid, uint32_t rgb[3]);
+    const uint8_t* lidCell(const BlockInfo& lid);
 
     MinimapBuilder& builder_;
     const Level& level_;
@@ -129,6 +135,9 @@ private:
     // Per shade table, per tile: the three channel sums of the shaded tile.
     std::vector<const uint8_t*> shadeTables_;
     std::vector<uint64_t> lidSums_;
+    // Per shade table, tile and turn: where the finished cell is in lidCells_.
+    std::vector<uint32_t> lidCellAt_;
+    std::vector<uint8_t> lidCells_;
 };
 
 // The build step of a load: draws the picture; a windowed run would upload
