@@ -245,10 +245,14 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
                 uint32_t* fedRow = &fed[size_t(y % 8) * 256];
                 uint8_t* out = keepAtlas ? &level.tileAtlas[((atlasY + size_t(y)) * AtlasSize + atlasX) * 4]
                                          : reinterpret_cast<uint8_t*>(&band[size_t(y % 8) * 256]);
-                for (int x = 0; x < 256; ++x) {
-                    const uint32_t c = lut[x >> 6][row[x]];
-                    std::memcpy(out + 4 * x, &c, 4);
-                    fedRow[x] = __builtin_bswap32(c);
+                for (int q = 0; q < 4; ++q) {
+                    // One tile's row at a time, with that tile's colours.
+                    const uint32_t* colours = lut[q];
+                    for (int x = 64 * q; x < 64 * q + 64; ++x) {
+                        const uint32_t c = colours[row[x]];
+                        std::memcpy(out + 4 * x, &c, 4);
+                        fedRow[x] = __builtin_bswap32(c);
+                    }
                 }
                 if (y % 8 != 7) continue;
                 level.checksum.feed(fed.data(), fed.size() * 4);

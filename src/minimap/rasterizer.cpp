@@ -233,12 +233,15 @@ void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t*
             if (!(bits & (0x80 >> x))) continue;
             const uint32_t s = tile[src[y * 8 + x]];
             uint8_t* d = row + 4 * x;
-            if (!blend) {
+            // Fully opaque and fully clear pixels blend to exactly the
+            // opaque result and to what is there.
+            const uint32_t alpha = s >> 24;
+            if (!blend || alpha == 255) {
                 d[0] = table[s & 0xFF];
                 d[1] = table[(s >> 8) & 0xFF];
                 d[2] = table[(s >> 16) & 0xFF];
-            } else {
-                const double a = double(s >> 24) / 255.0;
+            } else if (alpha != 0) {
+                const double a = double(alpha) / 255.0;
                 for (int c = 0; c < 3; ++c) {
                     const double sv = double((s >> (8 * c)) & 0xFF);
                     d[c] = static_cast<uint8_t>(trunc8(d[c] * (1.0 - a) + sv * shade * a + 0.5));
@@ -295,11 +298,11 @@ void MinimapBuilder::copyTriangleFrom(const uint8_t* scratch, int slope, bool wi
         const int x = p.cell & 7, y = p.cell >> 3;
         uint8_t* d = cell + size_t(y) * stride + size_t(x) * 4;
         const uint8_t* s = &scratch[size_t(p.scratch) * 4];
-        if (!blend) {
+        if (!blend || s[3] == 255) {
             d[0] = s[0];
             d[1] = s[1];
             d[2] = s[2];
-        } else {
+        } else if (s[3] != 0) {
             const double a = s[3] / 255.0;
             for (int c = 0; c < 3; ++c)
                 d[c] = static_cast<uint8_t>(trunc8(s[c] * a + d[c] * (1.0 - a) + 0.5));
