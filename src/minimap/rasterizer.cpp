@@ -528,6 +528,18 @@ void emitCell(const uint8_t* cell, const Out& out, int x) {
         }
         return;
     }
+    if constexpr (F == 1 && std::is_same_v<Out, BgrBand>) {
+        for (int oy = 0; oy < 8; ++oy) {
+            uint8_t* o = out.out + (size_t(oy) * out.size + size_t(x) * 8) * 3;
+            const uint8_t* p = cell + oy * 32;
+            for (int ox = 0; ox < 8; ++ox, p += 4, o += 3) {
+                o[0] = p[2];
+                o[1] = p[1];
+                o[2] = p[0];
+            }
+        }
+        return;
+    }
     for (int oy = 0; oy < perCell; ++oy) {
         for (int ox = 0; ox < perCell; ++ox) {
             uint32_t r = 0, g = 0, b = 0;
