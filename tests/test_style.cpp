@@ -78,8 +78,7 @@ TEST(StylePalettes, InterleavedPagesSwappedColoursAndChecksum) {
     TempDir dir;
     ByteVec ppal = countingPpal(2);
     // Colour 5 of physical palette 70 is entry 16384 + 5 * 64 + 6.
-    const size_t special = (16384 + 5 * 64 + 6) * 4;
-    std::copy_n(ByteVec{0x10, 0x20, 0x30, 0x40}.begin(), 4, ppal.begin() + long(special));
+    std::copy_n(ByteVec{0x10, 0x20, 0x30, 0x40}.begin(), 4, &ppal[(16384 + 5 * 64 + 6) * 4]);
     ByteVec tile(65536, 0);
     tile[0] = 5;      // tile 0, pixel (0, 0)
     tile[1] = 6;      // tile 0, pixel (1, 0)
@@ -89,26 +88,22 @@ TEST(StylePalettes, InterleavedPagesSwappedColoursAndChecksum) {
     Level level;
     ASSERT_TRUE(load(level, dir.file("pal.sty"), {{"PALX", palx}, {"PPAL", ppal}, {"TILE", tile}}));
     EXPECT_EQ(atlasPixel(level, 0, 0), (Px{0x30, 0x20, 0x10, 255}));
-    EXPECT_EQ(atlasPixel(level, 1, 0), (Px{0x40, 0x41, 0x86, 255}));  // palette 70, colour 6: entry 0x4186
-    EXPECT_EQ(atlasPixel(level, 0, 1), (Px{0x40, 0x7F, 0xC6, 255}));  // colour 255: entry 0x7FC6
-    EXPECT_EQ(atlasPixel(level, 2, 0), (Px{0, 0, 0, 0}));             // index 0 is transparent black
-    EXPECT_EQ(atlasPixel(level, 64, 0), (Px{0x40, 0x01, 0x43, 255})); // palette 3, colour 5: entry 5 * 64 + 3
+    EXPECT_EQ(atlasPixel(level, 1, 0), (Px{0x40, 0x41, 0x86, 255}));   // palette 70, colour 6: entry 0x4186
+    EXPECT_EQ(atlasPixel(level, 0, 1), (Px{0x40, 0x7F, 0xC6, 255}));   // colour 255: entry 0x7FC6
+    EXPECT_EQ(atlasPixel(level, 2, 0), (Px{0, 0, 0, 0}));              // index 0 is transparent black
+    EXPECT_EQ(atlasPixel(level, 64, 0), (Px{0x40, 0x01, 0x43, 255}));  // palette 3, colour 5: entry 5 * 64 + 3
     EXPECT_EQ(level.checksum.value(), expectedChecksum(palx, ppal, level));
-}
 
-TEST(StylePalettes, OddPalxReadsOneMoreEntry) {
-    TempDir dir;
-    // Three PALX bytes: entry 1 takes 0x05 and the first byte after the chunk
-    // (the next chunk's type, 0x01): 0x0105 = 261.
-    const ByteVec ppal = countingPpal(5);
-    ByteVec tile(65536, 0);
+    // An odd PALX size reads one more entry: entry 1 takes 0x05 and the first
+    // byte after the chunk (the next chunk's type, 0x01), 0x0105 = 261.
+    ppal = countingPpal(5);
+    tile[1] = tile[256] = 0;
     tile[0] = tile[64] = 2;
-    Level level;
-    ASSERT_TRUE(load(level, dir.file("odd.sty"),
-                     {{"PALX", {0x02, 0x00, 0x05}}, {"\x01QQQ", {}}, {"PPAL", ppal}, {"TILE", tile}}));
-    EXPECT_EQ(atlasPixel(level, 0, 0), (Px{0x40, 0, 130, 255}));   // palette 2, colour 2: entry 130
-    EXPECT_EQ(atlasPixel(level, 64, 0), (Px{0x41, 0, 133, 255}));  // palette 261 (page 4, column 5)
-    EXPECT_EQ(level.checksum.value(), expectedChecksum({0x02, 0x00, 0x05, 0x01}, ppal, level));
+    Level odd;
+    ASSERT_TRUE(load(odd, dir.file("odd.sty"), {{"PALX", {2, 0, 5}}, {"\x01QQQ", {}}, {"PPAL", ppal}, {"TILE", tile}}));
+    EXPECT_EQ(atlasPixel(odd, 0, 0), (Px{0x40, 0, 130, 255}));   // palette 2, colour 2: entry 130
+    EXPECT_EQ(atlasPixel(odd, 64, 0), (Px{0x41, 0, 133, 255}));  // palette 261 (page 4, column 5)
+    EXPECT_EQ(odd.checksum.value(), expectedChecksum({2, 0, 5, 1}, ppal, odd));
 }
 
 TEST(StyleTiles, PagesAndTileOrigins) {
@@ -122,13 +117,10 @@ TEST(StyleTiles, PagesAndTileOrigins) {
     Level level;
     level.tileOrigin[1000] = TileOrigin{5.0f, 6.0f};  // pages the chunk lacks keep their entries
     ASSERT_TRUE(load(level, dir.file("tiles.sty"), {{"PALX", ByteVec(2 * 160, 0)}, {"PPAL", ppal}, {"TILE", tile}}));
-    const Px set{3, 2, 1, 255}, clear{0, 0, 0, 0};
-    EXPECT_EQ(atlasPixel(level, 320, 0), set);
-    EXPECT_EQ(atlasPixel(level, 319, 0), clear);
-    EXPECT_EQ(atlasPixel(level, 256, 0), clear);
-    EXPECT_EQ(atlasPixel(level, 128, 256), set);
-    EXPECT_EQ(atlasPixel(level, 255, 511), set);
-    EXPECT_EQ(atlasPixel(level, 256, 256), clear);
+    // {x, y, set}: set pixels are colour 3, 2, 1; the others clear.
+    for (auto [x, y, set] : std::vector<std::array<int, 3>>{
+             {320, 0, 1}, {319, 0, 0}, {256, 0, 0}, {128, 256, 1}, {255, 511, 1}, {256, 256, 0}})
+        EXPECT_EQ(atlasPixel(level, x, y), (set ? Px{3, 2, 1, 255} : Px{0, 0, 0, 0})) << x << "," << y;
     const std::vector<std::array<float, 3>> origins = {
         {17, 320, 0}, {130, 128, 256}, {5, 64, 64}, {143, 192, 448}, {36, 512, 64}, {1000, 5, 6}};
     for (const auto& [t, u, v] : origins) {
@@ -139,15 +131,13 @@ TEST(StyleTiles, PagesAndTileOrigins) {
 
 TEST(StyleTiles, WaterTintByModeAndSignature) {
     TempDir dir;
-    // Tile 1 is water (group 2), tile 2 is not; palette 0 colour 1 is grey
-    // 100, colour 2 grey 240. Tiles 608 to 619 may carry the signature.
+    // Tile 1 is water (group 2), tile 2 is not; both show colour 1 of palette
+    // 0, grey 100. Tiles 608 to 619 may carry the signature.
     auto water = [&](int pages, bool signature, bool spoil619, int mode, Level& level) {
         ByteVec ppal(65536, 0);
         std::fill_n(&ppal[64 * 4], 3, 100);
-        std::fill_n(&ppal[128 * 4], 3, 240);
         ByteVec tile(size_t(pages) * 65536, 0);
         tile[64] = tile[128] = 1;
-        tile[65] = 2;
         static const uint8_t sig[12][4] = {
             {204, 201, 172, 172}, {172, 172, 172, 172}, {172, 172, 202, 204}, {223, 204, 223, 208},
             {204, 201, 204, 223}, {204, 201, 201, 208}, {223, 223, 208, 208}, {208, 211, 211, 185},
@@ -160,8 +150,7 @@ TEST(StyleTiles, WaterTintByModeAndSignature) {
         ASSERT_TRUE(load(level, dir.file("water.sty"),
                          {{"PALX", palx}, {"PPAL", ppal}, {"SPEC", words({0, 0, 1})}, {"TILE", tile}}, mode));
     };
-    // 100 and 240 times 0.67, 0.84, 1.13 (capped).
-    const Px tinted1{67, 84, 113, 255}, tinted2{161, 202, 255, 255}, plain1{100, 100, 100, 255}, plain2{240, 240, 240, 255};
+    const Px tinted{67, 84, 113, 255}, plain{100, 100, 100, 255};  // 100 times 0.67, 0.84, 1.13
     struct Case { int pages; bool signature, spoil; int mode; bool tint; };
     const std::vector<Case> cases = {{1, false, false, 2, true},  {1, false, false, 0, false}, {1, false, false, 1, false},
                                      {39, true, false, 1, true},  {39, true, true, 1, false},  {39, true, false, 0, false}};
@@ -172,10 +161,8 @@ TEST(StyleTiles, WaterTintByModeAndSignature) {
         water(k.pages, k.signature, k.spoil, k.mode, level);
         EXPECT_EQ(level.waterTint, k.tint);
         EXPECT_EQ(level.surfaceGroup[1], 2);
-        EXPECT_EQ(atlasPixel(level, 64, 0), k.tint ? tinted1 : plain1);
-        EXPECT_EQ(atlasPixel(level, 65, 0), k.tint ? tinted2 : plain2);
-        EXPECT_EQ(atlasPixel(level, 66, 0), (Px{0, 0, 0, 0}));
-        EXPECT_EQ(atlasPixel(level, 128, 0), plain1);  // tile 2 is not water
+        EXPECT_EQ(atlasPixel(level, 64, 0), k.tint ? tinted : plain);
+        EXPECT_EQ(atlasPixel(level, 128, 0), plain);  // tile 2 is not water
         checksums.push_back(level.checksum.value());
     }
     EXPECT_NE(checksums[0], checksums[1]) << "the checksum is fed the tinted colours";
@@ -184,23 +171,17 @@ TEST(StyleTiles, WaterTintByModeAndSignature) {
         EXPECT_EQ(tintByte(uint8_t(value), factor), want) << value << " * " << factor;
 }
 
-TEST(StyleSurfaceGroups, GroupsSeparatorsAndSkippedValues) {
+TEST(StyleSurfaceGroups, SkippedValuesAndMissingChunk) {
     TempDir dir;
+    // 0 separates groups; 2,000 is skipped without moving to another group;
+    // a tile named twice keeps the last group.
     Level level;
-    ASSERT_TRUE(load(level, dir.file("groups.sty"), {{"SPEC", words({5, 7, 0, 9, 0, 0, 12})}}));
-    for (int t = 0; t < TileCount; ++t) {
-        const uint16_t want = t == 5 || t == 7 ? 0 : t == 9 ? 1 : t == 12 ? 3 : 0xFFFF;
-        EXPECT_EQ(level.surfaceGroup[size_t(t)], want) << "tile " << t;
-    }
-    // 2,000 is skipped without moving to another group; a tile named twice
-    // keeps the last group.
     ASSERT_TRUE(load(level, dir.file("groups.sty"), {{"SPEC", words({5, 2000, 7, 0, 9, 5, 1023, 1024})}}));
-    const std::vector<std::pair<int, int>> second = {{7, 0}, {9, 1}, {5, 1}, {1023, 1}, {12, 0xFFFF}};
-    for (auto [t, g] : second) EXPECT_EQ(level.surfaceGroup[size_t(t)], g) << t;
+    const std::vector<std::pair<int, int>> groups = {{7, 0}, {9, 1}, {5, 1}, {1023, 1}, {12, 0xFFFF}};
+    for (auto [t, g] : groups) EXPECT_EQ(level.surfaceGroup[size_t(t)], g) << t;
     // Without "SPEC" the table keeps what it held, which in a fresh run is group 0.
     ASSERT_TRUE(load(level, dir.file("none.sty"), {{"PALB", ByteVec(16, 0)}}));
-    EXPECT_EQ(level.surfaceGroup[9], 1);
-    EXPECT_EQ(level.surfaceGroup[12], 0xFFFF);
+    for (auto [t, g] : groups) EXPECT_EQ(level.surfaceGroup[size_t(t)], g) << t;
     Level fresh;
     ASSERT_TRUE(load(fresh, dir.file("none.sty"), {{"PALB", ByteVec(16, 0)}}));
     for (int t = 0; t < TileCount; ++t) EXPECT_EQ(fresh.surfaceGroup[size_t(t)], 0) << t;
@@ -232,20 +213,14 @@ TEST(StyleSurfaceGroups, BilCorrections) {
 
 TEST(StyleLoad, FailuresAreReported) {
     TempDir dir;
-    Runtime rt;
-    std::vector<std::string> texts;
-    rt.responder = [&](int, const std::string& caption, const std::string& text) {
-        texts.push_back(caption + "|" + text);
-        return 0;
-    };
+    RecordedBoxes r(false);
     Level level;
     MapList maps;
-    rt.headless = false;
-    EXPECT_FALSE(loadStyle(rt, level, maps, 0, dir.file("x.sty")));
+    EXPECT_FALSE(loadStyle(r.rt, level, maps, 0, dir.file("x.sty")));
     // With a map-list entry, an empty name takes its style path.
-    MapDescription d;
-    d.styfile = dir.file("gone.sty");
-    maps.entries.push_back(d);
-    EXPECT_FALSE(loadStyle(rt, level, maps, 0, ""));
-    EXPECT_EQ(texts, (std::vector<std::string>{"ERROR|Cannot load map", "ERROR|STY file was not found: \"" + d.styfile + "\""}));
+    maps.entries.push_back(MapDescription{});
+    maps.entries[0].styfile = dir.file("gone.sty");
+    EXPECT_FALSE(loadStyle(r.rt, level, maps, 0, ""));
+    EXPECT_EQ(r.boxes, (std::vector<std::string>{"ERROR|Cannot load map",
+                                                 "ERROR|STY file was not found: \"" + dir.file("gone.sty") + "\""}));
 }

@@ -12,16 +12,9 @@ using vant::test::TempFolder;
 
 namespace {
 
-std::string header(int type, int width, int height, int depth, int descriptor = 0) {
-    std::string h(18, '\0');
-    h[2] = char(type);
-    h[12] = char(width & 255);
-    h[13] = char(width >> 8);
-    h[14] = char(height & 255);
-    h[15] = char(height >> 8);
-    h[16] = char(depth);
-    h[17] = char(descriptor);
-    return h;
+std::string header(int type, int w, int h, int depth, int descriptor = 0) {
+    return {0, 0, char(type), 0, 0, 0, 0, 0, 0, 0, 0, 0,
+            char(w), char(w >> 8), char(h), char(h >> 8), char(depth), char(descriptor)};
 }
 
 std::string bytes(std::initializer_list<int> values) { return std::string(values.begin(), values.end()); }
