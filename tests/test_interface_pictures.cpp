@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <tuple>
 
@@ -21,27 +23,24 @@ TextureRecord picture(int width, int height, int bytesPerPixel, Bytes pixels) {
     return r;
 }
 
-Bytes px(const Bytes& rgba, int width, int x, int y) {
-    const auto at = rgba.begin() + (long(y) * width + x) * 4;
-    return Bytes(at, at + 4);
+using Px = std::array<uint8_t, 4>;
+
+Px px(const Bytes& rgba, int width, int x, int y) {
+    const uint8_t* p = &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4];
+    return {p[0], p[1], p[2], p[3]};
 }
 
 // An atlas in which every pixel tells where it is: red = x, green = y (low
 // bytes), blue = x / 256 * 16 + y / 256, alpha = 255.
+Px atlasPixel(int x, int y) { return {uint8_t(x), uint8_t(y), uint8_t(x / 256 * 16 + y / 256), 255}; }
 Bytes positionAtlas() {
     Bytes atlas(AtlasBytes);
-    for (int y = 0; y < AtlasSize; ++y)
-        for (int x = 0; x < AtlasSize; ++x) {
-            uint8_t* p = &atlas[(size_t(y) * AtlasSize + size_t(x)) * 4];
-            p[0] = uint8_t(x);
-            p[1] = uint8_t(y);
-            p[2] = uint8_t((x / 256) * 16 + y / 256);
-            p[3] = 255;
-        }
+    for (int i = 0; i < AtlasSize * AtlasSize; ++i) {
+        const Px p = atlasPixel(i % AtlasSize, i / AtlasSize);
+        std::copy(p.begin(), p.end(), &atlas[size_t(i) * 4]);
+    }
     return atlas;
 }
-
-Bytes atlasPixel(const Bytes& atlas, int x, int y) { return px(atlas, AtlasSize, x, y); }
 
 }  // namespace
 
@@ -65,15 +64,18 @@ TEST(InterfacePictures, ConversionsAndShortSources) {
 }
 
 TEST(InterfacePictures, Patterns) {
-    const Bytes white{255, 255, 255, 255}, grey{217, 217, 217, 255}, clear{255, 255, 255, 0};
+    // Checkerboard: grey 217 in the top-left and bottom-right quarters, white
+    // elsewhere, row and column 8 included. Stripes: white, opaque where
+    // (x + y) mod 16 < 8, clear elsewhere.
+    const Px white{255, 255, 255, 255}, grey{217, 217, 217, 255}, clear{255, 255, 255, 0};
     const Bytes checker = makeCheckerboard(), stripes = makeStripes();
     ASSERT_EQ(checker.size(), 16u * 16u * 4u);
     ASSERT_EQ(stripes.size(), 16u * 16u * 4u);
-    const std::vector<std::tuple<const Bytes*, int, int, Bytes>> cases = {
-        {&checker, 8, 8, white}, {&checker, 9, 9, grey},  {&checker, 7, 7, grey},    {&checker, 7, 9, white},
-        {&checker, 15, 8, white}, {&stripes, 0, 0, white}, {&stripes, 3, 4, white},  {&stripes, 4, 4, clear},
-        {&stripes, 15, 15, clear}, {&stripes, 15, 1, white}};  // (15 + 1) mod 16 = 0
-    for (const auto& [pattern, x, y, want] : cases) EXPECT_EQ(px(*pattern, 16, x, y), want) << x << "," << y;
+    for (int x = 0; x < 16; ++x)
+        for (int y = 0; y < 16; ++y) {
+            EXPECT_EQ(px(checker, 16, x, y), (x < 8 && y < 8) || (x > 8 && y > 8) ? grey : white) << x << "," << y;
+            EXPECT_EQ(px(stripes, 16, x, y), (x + y) % 16 < 8 ? white : clear) << x << "," << y;
+        }
 }
 
 TEST(PaddedTileAtlas, EveryCellIsItsTileMirrored) {
@@ -97,17 +99,18 @@ TEST(PaddedTileAtlas, EveryCellIsItsTileMirrored) {
         for (int j = 0; j < 128; ++j)
             for (int i = 0; i < 128; ++i)
                 ASSERT_EQ(px(padded.pixels, W, 128 * c + i, 128 * r + j),
-                          atlasPixel(atlas, 64 * c + mirror(i - 32), 64 * r + mirror(j - 32)))
+                          atlasPixel(64 * c + mirror(i - 32), 64 * r + mirror(j - 32)))
                     << "cell " << cell << " (" << i << ", " << j << ")";
     }
     // An empty tile atlas gives clear pixels.
     const PaddedTileAtlas empty = buildPaddedTileAtlas({});
     ASSERT_EQ(empty.pixels.size(), size_t(W) * W * 4);
-    EXPECT_EQ(px(empty.pixels, W, 32, 32), (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(px(empty.pixels, W, 32, 32), (Px{0, 0, 0, 0}));
 }
 
 TEST(LoadingBackground, TilesAreCopiedUpsideDownInsideBothPictures) {
-    const Bytes atlas = positionAtlas(), clear(4, 0);
+    const Bytes atlas = positionAtlas();
+    const Px clear{0, 0, 0, 0};
     std::array<TileOrigin, TileCount> origins{};
     origins[17] = TileOrigin{320.0f, 0.0f};
     origins[3] = TileOrigin{2000.0f, 2000.0f};  // runs off the atlas
@@ -115,14 +118,14 @@ TEST(LoadingBackground, TilesAreCopiedUpsideDownInsideBothPictures) {
     copyTileFlipped(pic, atlas, 256, AtlasSize, 64, 128, 17, origins);
     copyTileFlipped(pic, atlas, 256, AtlasSize, 224, 224, 3, origins);  // runs off the picture
     // Tile row 0 lands on row 128 + 63, tile row 63 on row 128.
-    EXPECT_EQ(px(pic, 256, 64, 191), atlasPixel(atlas, 320, 0));
-    EXPECT_EQ(px(pic, 256, 127, 128), atlasPixel(atlas, 383, 63));
+    EXPECT_EQ(px(pic, 256, 64, 191), atlasPixel(320, 0));
+    EXPECT_EQ(px(pic, 256, 127, 128), atlasPixel(383, 63));
     EXPECT_EQ(px(pic, 256, 63, 191), clear);
     EXPECT_EQ(px(pic, 256, 64, 192), clear);
     // Row 255 takes tile row 32; rows 0..31 would land below the picture,
     // rows 48..63 lie below the atlas.
-    EXPECT_EQ(px(pic, 256, 224, 255), atlasPixel(atlas, 2000, 2032));
-    EXPECT_EQ(px(pic, 256, 255, 240), atlasPixel(atlas, 2031, 2047));
+    EXPECT_EQ(px(pic, 256, 224, 255), atlasPixel(2000, 2032));
+    EXPECT_EQ(px(pic, 256, 255, 240), atlasPixel(2031, 2047));
     EXPECT_EQ(px(pic, 256, 255, 239), clear);
     EXPECT_EQ(px(pic, 256, 223, 250), clear);
     // No atlas at all: nothing is copied.
