@@ -24,7 +24,9 @@ ByteVec counting(size_t n, uint8_t start = 1) {
     return v;
 }
 
-ByteVec slice(const ByteVec& v, size_t from, size_t n) { return ByteVec(v.begin() + long(from), v.begin() + long(from + n)); }
+ByteVec slice(const ByteVec& v, size_t from, size_t n) {
+    return ByteVec(v.begin() + long(from), v.begin() + long(from + n));
+}
 
 template <typename Writer>
 ByteVec written(Writer write, const ByteVec& px, int w, int h, int bpp, bool bottomUp) {
@@ -138,8 +140,8 @@ TEST(ImageWriters, SaveImageChoosesByExtension) {
 
 TEST(ImageWriters, FormatNumbers) {
     // Case-sensitive: callers lower-case first.
-    const std::vector<std::pair<std::string, int>> formats = {{"bmp", 1}, {"tga", 2}, {"jpg", 3}, {"jpeg", 3}, {"png", 1},
-                                                              {"", 1},    {"raw", 1}, {"TGA", 1}, {"JPG", 1}};
+    const std::vector<std::pair<std::string, int>> formats = {
+        {"bmp", 1}, {"tga", 2}, {"jpg", 3}, {"jpeg", 3}, {"png", 1}, {"", 1}, {"raw", 1}, {"TGA", 1}, {"JPG", 1}};
     for (const auto& [ext, format] : formats) EXPECT_EQ(imageFormatFromExtension(ext), format) << ext;
     const std::vector<std::string> names = {"raw", "bmp", "tga", "jpg", ""};
     for (int f = 0; f < 5; ++f) EXPECT_EQ(imageFormatExtension(f), names[size_t(f)]);

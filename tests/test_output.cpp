@@ -66,7 +66,8 @@ TEST(MinimapOutput, TgaAndBmpFilesByShift) {
         ByteVec m = uniformMinimap(1, 2, 4, 99);
         const std::string path = dir.file("one" + std::to_string(shift) + ".tga");
         EXPECT_TRUE(saveMinimap(r.rt, m, 2, shift, path, true, true));
-        EXPECT_EQ(readFileBytes(path), (ByteVec{0, 0, 2, 0, 0, 0, 0, 32, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0x20, 4, 2, 1})) << shift;
+        const ByteVec want{0, 0, 2, 0, 0, 0, 0, 32, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0x20, 4, 2, 1};
+        EXPECT_EQ(readFileBytes(path), want) << shift;
         EXPECT_TRUE(m.empty()) << "the minimap is consumed";
     }
     // Full size BMP: red and blue exchanged, bottom row first, no padding.
@@ -92,7 +93,8 @@ TEST(MinimapOutput, FinalPathAndRefusals) {
     // else. The pixels are left alone.
     EXPECT_FALSE(saveMinimap(r.rt, m, 2, 3, dir.file("nope/x.tga"), true, true));
     EXPECT_FALSE(saveMinimap(r.rt, m, 4, 3, dir.file("nope/y.tga"), true, true));
-    EXPECT_EQ(r.boxes, std::vector<std::string>{"ERROR|Cannot open directory \"" + dir.file("nope/") + "\" for reading."});
+    EXPECT_EQ(r.boxes,
+              std::vector<std::string>{"ERROR|Cannot open directory \"" + dir.file("nope/") + "\" for reading."});
     EXPECT_EQ(m.size(), MinimapBytes);
     r.boxes.clear();
 

@@ -72,14 +72,11 @@ const Px Clear{0, 0, 0, 0};
 TEST(Minimap, EmptyMapIsTransparentBlack) {
     Canvas c;
     c.fillTile(1, {9, 9, 9, 255});
-    // Faces other than the lid are never drawn on a plain block.
-    c.at(4, 4, 0, 0).left = face(1);
+    c.at(4, 4, 0, 0).left = face(1);  // faces other than the lid: never drawn on a plain block
     c.at(4, 4, 0, 0).top = face(1);
     c.build();
-    ASSERT_EQ(c.img.size(), MinimapBytes);
     EXPECT_EQ(c.img, std::vector<uint8_t>(MinimapBytes, 0));
-    // No blocks at all, no atlas at all.
-    EXPECT_EQ(MinimapBuilder().build(Level{}), c.img);
+    EXPECT_EQ(MinimapBuilder().build(Level{}), c.img);  // no blocks, no atlas at all
 }
 
 TEST(Minimap, CellPositionsLightingAndSlopeShades) {
@@ -286,7 +283,9 @@ TEST(Minimap, DiagonalWalls) {
 
 TEST(Minimap, ReducedAtlasRoundingAndTileOrigins) {
     Canvas c;
-    auto set = [&](int x, int y, int k, int v) { c.level.tileAtlas[(size_t(y) * AtlasSize + size_t(x)) * 4 + size_t(k)] = uint8_t(v); };
+    auto set = [&](int x, int y, int k, int v) {
+        c.level.tileAtlas[(size_t(y) * AtlasSize + size_t(x)) * 4 + size_t(k)] = uint8_t(v);
+    };
     // Block (0, 0): byte 0 has 32 ones (0.5 rounds up), byte 1 has 31 ones,
     // byte 2 sums to 95 (1.48), byte 3 has 32 pixels of 255 (127.5).
     // Block (1, 0): byte 0 sums to 96 (1.5 -> 2), byte 1 all 255.
@@ -303,7 +302,8 @@ TEST(Minimap, ReducedAtlasRoundingAndTileOrigins) {
     }
     const std::vector<uint8_t> reduced = reduceAtlas(c.level.tileAtlas);
     ASSERT_EQ(reduced.size(), size_t(256) * 256 * 4);
-    EXPECT_EQ(std::vector<uint8_t>(reduced.begin(), reduced.begin() + 7), (std::vector<uint8_t>{1, 0, 1, 128, 2, 255, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(reduced.begin(), reduced.begin() + 7),
+              (std::vector<uint8_t>{1, 0, 1, 128, 2, 255, 0}));
     EXPECT_EQ(reduced[(size_t(255) * 256 + 255) * 4 + 2], 32);
     EXPECT_EQ(reduced[(size_t(255) * 256 + 254) * 4 + 2], 0);
 

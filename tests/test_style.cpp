@@ -152,8 +152,8 @@ TEST(StyleTiles, WaterTintByModeAndSignature) {
     };
     const Px tinted{67, 84, 113, 255}, plain{100, 100, 100, 255};  // 100 times 0.67, 0.84, 1.13
     struct Case { int pages; bool signature, spoil; int mode; bool tint; };
-    const std::vector<Case> cases = {{1, false, false, 2, true},  {1, false, false, 0, false}, {1, false, false, 1, false},
-                                     {39, true, false, 1, true},  {39, true, true, 1, false},  {39, true, false, 0, false}};
+    const std::vector<Case> cases = {{1, false, false, 2, true}, {1, false, false, 0, false}, {1, false, false, 1, false},
+                                     {39, true, false, 1, true}, {39, true, true, 1, false}, {39, true, false, 0, false}};
     std::vector<uint32_t> checksums;
     for (const Case& k : cases) {
         SCOPED_TRACE(std::to_string(k.pages) + " pages, mode " + std::to_string(k.mode));

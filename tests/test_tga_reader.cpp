@@ -47,7 +47,8 @@ TEST(TgaReader, PixelsBecomeRedGreenBlueInFileRowOrder) {
     const std::vector<Case> cases = {
         {header(2, 2, 1, 24) + bytes({1, 2, 3, 4, 5, 6}), {3, 2, 1, 6, 5, 4}, 2, 1, 24},
         // The descriptor says top-left origin: rows stay as stored all the same.
-        {header(2, 1, 2, 32, 0x28) + bytes({10, 20, 30, 40, 50, 60, 70, 80}), {30, 20, 10, 40, 70, 60, 50, 80}, 1, 2, 32},
+        {header(2, 1, 2, 32, 0x28) + bytes({10, 20, 30, 40, 50, 60, 70, 80}),
+         {30, 20, 10, 40, 70, 60, 50, 80}, 1, 2, 32},
         // Run length: a run of four; a raw packet of two 32-bit pixels, then a run of one.
         {header(10, 4, 1, 24) + bytes({0x83, 10, 20, 30}), {30, 20, 10, 30, 20, 10, 30, 20, 10, 30, 20, 10}, 4, 1, 24},
         {header(10, 3, 1, 32) + bytes({0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x80, 9, 10, 11, 12}),
