@@ -26,10 +26,14 @@ struct Canvas {
         for (int t = 0; t < TileCount; ++t)
             level.tileOrigin[size_t(t)] = TileOrigin{float(64 * (t % 32)), float(64 * (t / 32))};
     }
-    // Paints the 8 x 8 atlas block that reduces to pixel (bx, by).
+    // Pixel n (0 to 63, row by row) of the 8 x 8 atlas block that reduces to
+    // pixel (bx, by); block() paints all 64.
+    void blockPixel(int bx, int by, int n, Px c) {
+        const size_t at = (size_t(by * 8 + n / 8) * AtlasSize + size_t(bx * 8 + n % 8)) * 4;
+        std::copy(c.begin(), c.end(), &level.tileAtlas[at]);
+    }
     void block(int bx, int by, Px c) {
-        for (size_t k = 0; k < 64; ++k)
-            std::copy(c.begin(), c.end(), &level.tileAtlas[((by * 8 + k / 8) * AtlasSize + bx * 8 + k % 8) * 4]);
+        for (int n = 0; n < 64; ++n) blockPixel(bx, by, n, c);
     }
     // Tile t's reduced pixel (u, v) becomes paint(u, v).
     void paintTile(int t, const std::function<Px(int, int)>& paint) {
@@ -283,22 +287,15 @@ TEST(Minimap, DiagonalWalls) {
 
 TEST(Minimap, ReducedAtlasRoundingAndTileOrigins) {
     Canvas c;
-    auto set = [&](int x, int y, int k, int v) {
-        c.level.tileAtlas[(size_t(y) * AtlasSize + size_t(x)) * 4 + size_t(k)] = uint8_t(v);
-    };
     // Block (0, 0): byte 0 has 32 ones (0.5 rounds up), byte 1 has 31 ones,
     // byte 2 sums to 95 (1.48), byte 3 has 32 pixels of 255 (127.5).
     // Block (1, 0): byte 0 sums to 96 (1.5 -> 2), byte 1 all 255.
     // Block (255, 255): byte 2 sums to 0 + 1 + ... + 63 = 2016 (31.5 -> 32).
     for (int n = 0; n < 64; ++n) {
-        const int i = n % 8, j = n / 8;
-        set(i, j, 0, n < 32 ? 1 : 0);
-        set(i, j, 1, n < 31 ? 1 : 0);
-        set(i, j, 2, n < 31 ? 3 : (n == 31 ? 2 : 0));
-        set(i, j, 3, n % 2 ? 255 : 0);
-        set(8 + i, j, 0, n < 32 ? 3 : 0);
-        set(8 + i, j, 1, 255);
-        set(2040 + i, 2040 + j, 2, n);
+        const uint8_t third = n < 31 ? 3 : n == 31 ? 2 : 0;
+        c.blockPixel(0, 0, n, {uint8_t(n < 32), uint8_t(n < 31), third, uint8_t(n % 2 * 255)});
+        c.blockPixel(1, 0, n, {uint8_t(n < 32 ? 3 : 0), 255, 0, 0});
+        c.blockPixel(255, 255, n, {0, 0, uint8_t(n), 0});
     }
     const std::vector<uint8_t> reduced = reduceAtlas(c.level.tileAtlas);
     ASSERT_EQ(reduced.size(), size_t(256) * 256 * 4);
