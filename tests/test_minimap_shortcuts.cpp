@@ -19,11 +19,6 @@ using namespace vant::test;
 
 namespace {
 
-struct Loaded {
-    Level level;
-    uint32_t checksum = 0;
-};
-
 void loadSample(const std::string& dir, Level& level, bool keepAtlas) {
     Runtime rt;
     rt.headless = true;

@@ -47,3 +47,32 @@ inline void put32(ByteVec& v, uint32_t x) {
 }
 
 }  // namespace vant::test
+
+// Shared by the image and minimap output tests.
+#include <fstream>
+#include <iterator>
+
+#include "app/runtime.h"
+
+namespace vant::test {
+
+// The whole file; empty when it cannot be read.
+inline ByteVec readFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return ByteVec(std::istreambuf_iterator<char>(in), {});
+}
+
+// A runtime whose message boxes are kept as "caption|text".
+struct RecordedBoxes {
+    Runtime rt;
+    std::vector<std::string> boxes;
+    explicit RecordedBoxes(bool headless = false) {
+        rt.headless = headless;
+        rt.responder = [this](int, const std::string& caption, const std::string& text) {
+            boxes.push_back(caption + "|" + text);
+            return 0;
+        };
+    }
+};
+
+}  // namespace vant::test
