@@ -12,9 +12,6 @@
 
 namespace vant::test {
 
-// Top-level windows of the display as (id, name) pairs.
-std::vector<std::pair<std::string, std::string>> topLevelWindows();
-
 // Runs a program with DISPLAY set, standard error going to a file.
 class BackgroundRun {
 public:
@@ -22,23 +19,21 @@ public:
                   const std::filesystem::path& workingDir);
     ~BackgroundRun();
 
-    // Waits for a top-level window named `caption`, sends it `key` ("Return"
-    // or "Escape") and waits until it has gone. False when none came within
-    // the timeout, or it would not go.
-    bool answer(const std::string& caption, const std::string& key,
-                std::chrono::milliseconds timeout = std::chrono::seconds(20));
-
     // Waits until a top-level window named `caption` is up and settled; its
     // id, or an empty text when none came within the timeout.
     std::string waitFor(const std::string& caption, std::chrono::milliseconds timeout = std::chrono::seconds(20));
-
-    // Waits for the end; the exit status, or -1 after a timeout (the
-    // program is then killed) or a signal.
+    // Waits for such a box, sends it `key` ("Return" or "Escape") and waits
+    // until it has gone. False when none came, or it would not go.
+    bool answer(const std::string& caption, const std::string& key,
+                std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // The exit status, or -1 after a timeout (the program is then killed)
+    // or a signal.
     int wait(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     bool running();
     std::string stdErr() const;
 
 private:
+    std::string settled(const std::string& caption, std::chrono::milliseconds timeout);
     pid_t pid_ = -1;
     int status_ = -1;
     bool ended_ = false;
@@ -56,15 +51,8 @@ struct Screenshot {
     const unsigned char* at(int x, int y) const { return &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3]; }
 };
 
-// Reads a binary PPM picture as written by saveWindowPicture.
-bool readScreenshot(const std::filesystem::path& ppm, Screenshot& shot);
-
-// Grabs what the display shows of a window (ImageMagick's import). False
-// when the grab failed.
-bool grabWindow(const std::string& id, Screenshot& shot);
-
-// Saves what the display shows of a window as a picture file; the format
-// follows the extension. False when nothing was written.
-bool saveWindowPicture(const std::string& id, const std::filesystem::path& path);
+// Saves what the display shows of a window as a binary PPM (ImageMagick's
+// import) and reads it back. False when the grab failed.
+bool grabWindow(const std::string& id, const std::filesystem::path& ppm, Screenshot& shot);
 
 }  // namespace vant::test

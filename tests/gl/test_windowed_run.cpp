@@ -3,92 +3,72 @@
 // the display with the keyboard.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "display.h"
 #include "run_binary.h"
 
 using namespace vant::test;
-namespace fs = std::filesystem;
 
 namespace {
 
 const std::string kFailure = "CreateGLWindow() failed with params ";
 
+// A fresh install, with "fullscreen.txt" when `fullscreen` is given.
 struct Installed {
+    explicit Installed(const std::optional<std::string>& fullscreen) {
+        if (fullscreen) writeFile(folder / "fullscreen.txt", *fullscreen);
+    }
     TempFolder folder;
-    fs::path binary = installBinary(folder.path());
-    void fullscreenFile(const std::string& content) { writeFile(folder / "fullscreen.txt", content); }
+    std::filesystem::path binary = installBinary(folder.path());
 };
 
 }  // namespace
 
 TEST(WindowedRun, WithoutADisplayTheWindowFailsWithStatusZero) {
-    Installed app;
-    const RunResult r = runProgram(app.binary, {}, app.folder.path());  // DISPLAY removed
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.stdErr.find("Failed To Register The Window Class."), std::string::npos) << r.stdErr;
-    EXPECT_NE(r.stdErr.find("ERROR: " + kFailure + "1024 768 32 0, program terminated."), std::string::npos)
-        << r.stdErr;
+    // With a size in the file the question cannot be shown: a silent answer
+    // is Cancel, so the windowed start is tried at the size read.
+    const std::vector<std::pair<std::optional<std::string>, std::vector<std::string>>> cases = {
+        {std::nullopt,
+         {"Failed To Register The Window Class.", "ERROR: " + kFailure + "1024 768 32 0, program terminated."}},
+        {"800\n600\n", {"Notice: Setting fullscreen mode at: 800x600", kFailure + "800 600 32 0, program terminated."}},
+    };
+    for (const auto& [file, messages] : cases) {
+        SCOPED_TRACE(file.value_or("no fullscreen.txt"));
+        Installed app(file);
+        const RunResult r = runProgram(app.binary, {}, app.folder.path());  // DISPLAY removed
+        EXPECT_EQ(r.status, 0);
+        for (const std::string& m : messages) EXPECT_NE(r.stdErr.find(m), std::string::npos) << m << "\n" << r.stdErr;
+    }
 }
 
-TEST(WindowedRun, WithoutADisplayTheFullscreenSizeIsReported) {
-    Installed app;
-    app.fullscreenFile("800\n600\n");
-    const RunResult r = runProgram(app.binary, {}, app.folder.path());
-    EXPECT_EQ(r.status, 0);
-    // The question cannot be shown: a silent answer is Cancel, so the
-    // windowed start is tried at the size read.
-    EXPECT_NE(r.stdErr.find("Notice: Setting fullscreen mode at: 800x600"), std::string::npos) << r.stdErr;
-    EXPECT_NE(r.stdErr.find(kFailure + "800 600 32 0, program terminated."), std::string::npos) << r.stdErr;
-}
-
-TEST(WindowedRun, PlainStartMakesTheWindowAndEndsWithStatusOne) {
-    Installed app;
-    BackgroundRun run(app.binary, {}, app.folder.path());
-    EXPECT_EQ(run.wait(), 1) << run.stdErr();
-    EXPECT_EQ(run.stdErr().find(kFailure), std::string::npos) << run.stdErr();
-}
-
-TEST(WindowedRun, ConfirmedFullscreenModeThatDoesNotExistFallsBackToAWindow) {
-    Installed app;
-    app.fullscreenFile("800");  // 800 x 800: not a mode of the test display
-    BackgroundRun run(app.binary, {}, app.folder.path());
-    ASSERT_TRUE(run.answer("Notice", "Return")) << run.stdErr();  // OK: full screen, please
-    ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();   // Yes: use windowed mode instead
-    EXPECT_EQ(run.wait(), 1) << run.stdErr();
-}
-
-TEST(WindowedRun, RefusingWindowedModeEndsTheProgramWithStatusZero) {
-    Installed app;
-    app.fullscreenFile("800\n800\n");
-    BackgroundRun run(app.binary, {}, app.folder.path());
-    ASSERT_TRUE(run.answer("Notice", "Return")) << run.stdErr();
-    ASSERT_TRUE(run.answer("ERROR", "Escape")) << run.stdErr();  // No
-    ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();  // "Program Will Now Close."
-    ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();  // the window could not be made
-    EXPECT_EQ(run.wait(), 0) << run.stdErr();
-}
-
-TEST(WindowedRun, CancelledQuestionStartsWindowed) {
-    Installed app;
-    app.fullscreenFile("800");
-    BackgroundRun run(app.binary, {}, app.folder.path());
-    ASSERT_TRUE(run.answer("Notice", "Escape")) << run.stdErr();  // Cancel
-    EXPECT_EQ(run.wait(), 1) << run.stdErr();
-}
-
-TEST(WindowedRun, EmptyFileAsksForTheScreenSizeWhichExists) {
-    Installed app;
-    app.fullscreenFile("");
-    BackgroundRun run(app.binary, {}, app.folder.path());
-    ASSERT_TRUE(run.answer("Notice", "Return")) << run.stdErr();  // the display's own size is a mode
-    EXPECT_EQ(run.wait(), 1) << run.stdErr();
-}
-
-TEST(WindowedRun, UnreadableSizeIsReportedThenFullScreenAtTheDefaults) {
-    Installed app;
-    app.fullscreenFile("wide\ntall\n");
-    BackgroundRun run(app.binary, {}, app.folder.path());
-    ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();  // set to defaults: 1024x768
-    ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();  // 1024 x 768 is no mode here: Yes, windowed
-    EXPECT_EQ(run.wait(), 1) << run.stdErr();
+TEST(WindowedRun, FullscreenQuestionsAnsweredOnTheDisplay) {
+    struct Case {
+        std::optional<std::string> file;
+        std::vector<std::pair<std::string, std::string>> boxes;  // caption, key
+        int status;
+    };
+    const Case cases[] = {
+        {std::nullopt, {}, 1},  // a plain start makes the window
+        // 800 x 800 is no mode of the test display: OK to full screen, then
+        // Yes to windowed mode instead.
+        {"800", {{"Notice", "Return"}, {"ERROR", "Return"}}, 1},
+        // No to windowed mode: "Program Will Now Close.", then the window
+        // could not be made.
+        {"800\n800\n", {{"Notice", "Return"}, {"ERROR", "Escape"}, {"ERROR", "Return"}, {"ERROR", "Return"}}, 0},
+        {"800", {{"Notice", "Escape"}}, 1},  // Cancel starts windowed
+        {"", {{"Notice", "Return"}}, 1},     // the display's own size is a mode
+        // Unreadable: set to the defaults, 1024 x 768, no mode here: Yes, windowed.
+        {"wide\ntall\n", {{"ERROR", "Return"}, {"ERROR", "Return"}}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.value_or("no fullscreen.txt"));
+        Installed app(c.file);
+        BackgroundRun run(app.binary, {}, app.folder.path());
+        for (const auto& [caption, key] : c.boxes) ASSERT_TRUE(run.answer(caption, key)) << caption << run.stdErr();
+        EXPECT_EQ(run.wait(), c.status) << run.stdErr();
+        if (c.status == 1) {
+            EXPECT_EQ(run.stdErr().find(kFailure), std::string::npos) << run.stdErr();
+        }
+    }
 }
