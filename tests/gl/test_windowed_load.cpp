@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <regex>
@@ -354,4 +355,35 @@ TEST(LoadingWindow, ShowsTheProgressLinesWhileItLoads) {
 
     ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();
     EXPECT_EQ(run.wait(), 1) << run.stdErr();
+}
+
+// Not a check: with VANT_SCREENSHOT=/path/picture.png it saves the window in
+// the middle of loading the sample city (for the README). The load takes
+// well under a second, so the window is grabbed over and over while it runs
+// and the last grab showing the level's loading background is kept.
+TEST(LoadingWindow, ScreenshotForTheReadme) {
+    const char* target = std::getenv("VANT_SCREENSHOT");
+    if (!target || !*target) GTEST_SKIP() << "set VANT_SCREENSHOT to a picture path to make one";
+    bool saved = false;
+    for (int attempt = 0; attempt < 10 && !saved; ++attempt) {
+        Installed app;
+        BackgroundRun run(app.binary, {levels().city.mmp.string()}, app.folder.path());
+        ASSERT_TRUE(run.answer("NOTICE", "Return")) << run.stdErr();
+        const std::string window = windowIdContaining("VANT Map Editor");
+        fs::path best;
+        for (int n = 0; run.running(); ++n) {
+            const fs::path ppm = app.folder / ("grab" + std::to_string(n) + ".ppm");
+            Screenshot shot;
+            if (!grabWindow(window, ppm, shot) || !run.running()) break;
+            // Text, and the loading background: the bottom row is no longer black.
+            if (band(shot, 48, 64).text > 0 && !band(shot, shot.height - 2, shot.height - 1).clean) best = ppm;
+        }
+        run.wait();
+        // ImageMagick's converter under its Debian name, or its plain one.
+        const std::string command = "c=$(command -v convert-im6.q16 || command -v convert) && \"$c\" '" +
+                                    best.string() + "' -strip -colors 64 'PNG8:" + fs::absolute(target).string() +
+                                    "' >/dev/null 2>&1";
+        saved = !best.empty() && std::system(command.c_str()) == 0 && fs::exists(fs::absolute(target));
+    }
+    EXPECT_TRUE(saved);
 }
