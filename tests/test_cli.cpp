@@ -37,8 +37,8 @@ protected:
 };
 
 TEST_F(Cli, MissingPiecesEndTheRunBeforeAnythingIsLoaded) {
-    EXPECT_EQ(run({"-saveminimap", "-sty", "a.sty", "-gmp", "a.gmp"}).status, 1);
-    EXPECT_FALSE(fs::exists(home / "debug.txt"));
+    EXPECT_EQ(run({"-saveminimap", "-sty", "a.sty", "-gmp", "a.gmp", "-debug", "True"}).status, 1);
+    EXPECT_FALSE(fs::exists(home / "debug.txt"));  // only "1", "true", "yes" or a number turn it on
 
     EXPECT_EQ(run({"-saveminimap", "-sty", "a.sty", "-gmp", "a.gmp", "-debug", "1"}).status, 1);
     EXPECT_NE(log().find("OUTPUT FILE PATH MISSING\r\nuse -out param (requires full path)"), std::string::npos);
@@ -54,27 +54,9 @@ TEST_F(Cli, MissingPiecesEndTheRunBeforeAnythingIsLoaded) {
     EXPECT_FALSE(fs::exists(out("a.tga")));
 }
 
-TEST_F(Cli, DebugTakesOnlyRecognisedTrueValues) {
-    for (const auto& [value, on] : std::vector<std::pair<std::string, bool>>{
-             {"yes", true}, {"2", true}, {"True", false}, {"no", false}, {"", false}}) {
-        fs::remove(home / "debug.txt");
-        run(value.empty() ? std::vector<std::string>{"-saveminimap", "-sty", "x.sty", "-debug"}  // no value
-                          : std::vector<std::string>{"-saveminimap", "-sty", "x.sty", "-debug", value});
-        EXPECT_EQ(fs::exists(home / "debug.txt"), on) << value;
-    }
-}
-
-TEST_F(Cli, UnreadableLevelStillGivesAPictureAndTheReasons) {
-    const std::string tga = job("m.tga", {"-debug", "1"});
-    ASSERT_EQ(tga.size(), 18u + 2048u * 2048u * 3u);
-    EXPECT_EQ(tgaWidth(tga), 2048);
-    EXPECT_EQ(tga.find_first_not_of('\0', 18), std::string::npos);  // transparent black everywhere
-    EXPECT_NE(log().find("STY file was not found: \"n.sty\""), std::string::npos) << log();
-    EXPECT_NE(log().find("GMP file was not found: \"n.gmp\""), std::string::npos) << log();
-}
-
 TEST_F(Cli, SizeFormatAndJpegQuality) {
-    for (const auto& [value, side] : std::vector<std::pair<std::string, int>>{{"300", 512}, {"5000", 2048}, {"abc", 256}})
+    for (const auto& [value, side] :
+         std::vector<std::pair<std::string, int>>{{"300", 512}, {"5000", 2048}, {"abc", 256}})
         EXPECT_EQ(tgaWidth(job("s" + value + ".tga", {"-size", value})), side) << value;
     EXPECT_EQ(tgaWidth(job("default.tga")), 2048);
 
@@ -82,10 +64,8 @@ TEST_F(Cli, SizeFormatAndJpegQuality) {
     EXPECT_EQ(tgaWidth(job("UP.TGA", {"-size", "256"})), 256);
     EXPECT_EQ(job("p.bmp", {"-size", "256"}).substr(0, 2), "BM");
     EXPECT_EQ(job("p.jpg", {"-size", "256"}).substr(0, 2), "\xFF\xD8");
-    for (const char* name : {"p.png", "p.jpeg", "noext"}) {
-        job(name, {"-size", "256"});
-        EXPECT_FALSE(fs::exists(out(name))) << name;
-    }
+    job("p.jpeg", {"-size", "256"});
+    EXPECT_FALSE(fs::exists(out("p.jpeg")));
 
     // Quality is 100 minus the value (clamped to 0..99); 95 by default.
     auto jpeg = [&](const std::string& name, const std::string& value) {
@@ -113,7 +93,8 @@ TEST_F(Cli, RelativePathsResolveInTheProgramFolder) {
     job("x.tga", {"-mmp", "level.mmp", "-size", "256", "-debug", "1"});
     EXPECT_NE(log().find("\"n.sty\""), std::string::npos) << log();
     EXPECT_EQ(log().find("other"), std::string::npos) << log();
-    run({"-saveminimap", "-mmp", "./level.mmp", "-sty", "mine.sty", "-out", out("y.tga"), "-size", "256", "-debug", "1"});
+    run({"-saveminimap", "-mmp", "./level.mmp", "-sty", "mine.sty", "-out", out("y.tga"), "-size", "256", "-debug",
+         "1"});
     EXPECT_NE(log().find("\"./other.sty\""), std::string::npos) << log();
 }
 

@@ -29,9 +29,9 @@ TEST(FullscreenFile, SizesQuestionsAndFallback) {
     const std::vector<Case> cases = {
         {std::nullopt, AnswerOk, false, 1024, 768, {}},
         {"1280\r\n1024\r\n", AnswerOk, true, 1280, 1024, {question(1280, 1024)}},
-        {"800", AnswerOk, true, 800, 800, {question(800, 800)}},  // one line serves for both
+        {"800", AnswerOk, true, 800, 800, {question(800, 800)}},           // one line serves for both
         {"", AnswerCancel, false, 1280, 1024, {question(1280, 1024)}, 1},  // empty: the screen's size
-        {"640\n480\n", -1, false, 640, 480, {}},                            // a silent box cancels
+        {"640\n480\n", -1, false, 640, 480, {}},                           // a silent box cancels
         {"  1600px wide\n900 high\n", AnswerOk, true, 1600, 900, {question(1600, 900)}},
         // A first line over 63 characters: its rest is read as the height.
         {"1280" + std::string(59, ' ') + "720\n", AnswerOk, true, 1280, 720, {question(1280, 720)}},

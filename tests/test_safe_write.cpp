@@ -73,26 +73,19 @@ protected:
     fs::path program;
 };
 
-TEST_F(SafeWrite, PicturesAndBenchmarkAreReplacedWhole) {
-    writeFile(home / "benchmark.txt", Old);
+TEST_F(SafeWrite, FullFileSystemOrAFolderInTheWayKeepsTheOldPicture) {
     for (const auto& [name, signature] : std::vector<std::pair<std::string, std::string>>{
              {"m.tga", std::string("\0\0\2", 3)}, {"m.bmp", "BM"}, {"m.jpg", "\xFF\xD8"}}) {
-        writeFile(out / name, Old);
-        EXPECT_EQ(job(name, {}, {"-size", "256", "-benchmark", "1"}), 1);
-        EXPECT_EQ(readFile(out / name).substr(0, signature.size()), signature) << name;
-    }
-    EXPECT_EQ(readFile(home / "benchmark.txt").rfind("Minimap generated in ", 0), 0u);
-    EXPECT_EQ(entries(out), (std::set<std::string>{"m.bmp", "m.jpg", "m.tga"}));
-}
-
-TEST_F(SafeWrite, FullFileSystemOrAFolderInTheWayKeepsWhatWasThere) {
-    for (const std::string name : {"m.tga", "m.bmp", "m.jpg"}) {
         writeFile(out / name, Old);
         // Room for the run log, none for a picture.
         EXPECT_EQ(job(name, {4096, false}, {"-debug", "1"}), 1) << name;
         EXPECT_EQ(readFile(out / name), Old) << name;
         EXPECT_EQ(entries(out), std::set<std::string>{name});
         EXPECT_NE(log().find("Cannot write file \"" + (out / name).string() + "\""), std::string::npos) << log();
+        // With room, the new picture replaces the old one.
+        EXPECT_EQ(job(name, {}, {"-size", "256"}), 1);
+        EXPECT_EQ(readFile(out / name).substr(0, signature.size()), signature) << name;
+        EXPECT_EQ(entries(out), std::set<std::string>{name});
         fs::remove(out / name);
     }
     fs::create_directories(out / "m.tga" / "keep");
@@ -115,6 +108,8 @@ TEST_F(SafeWrite, ReadOnlyFoldersKeepThePictureAndTheBenchmark) {
     EXPECT_EQ(readFile(home / "benchmark.txt"), Old);
     EXPECT_EQ(entries(out), std::set<std::string>{"m.jpg"});
     EXPECT_EQ(entries(home.path()), before);
+    EXPECT_EQ(job("m.jpg", {-1, true}, {"-size", "256", "-benchmark", "1"}), 1);  // writable again
+    EXPECT_EQ(readFile(home / "benchmark.txt").rfind("Minimap generated in ", 0), 0u);
 }
 
 TEST(SafeWriteInProcess, RecentMapsFileKeepsTheOldListWhenTheDiskIsFull) {
