@@ -1,36 +1,30 @@
 #include "run_binary.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <random>
-#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 
 namespace vant::test {
 
 TempFolder::TempFolder() {
-    std::random_device rd;
-    for (;;) {
-        path_ = fs::temp_directory_path() / ("vant-test-" + std::to_string(rd()));
-        std::error_code ec;
-        if (fs::create_directory(path_, ec)) break;
-    }
+    std::string name = (fs::temp_directory_path() / "vant-test-XXXXXX").string();
+    if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a temporary folder");
+    ::chmod(name.c_str(), 0755);  // as a plain new folder, so other users may enter
+    path_ = name;
 }
 
 TempFolder::~TempFolder() {
     std::error_code ec;
     // Restore write permission on anything a test made read-only.
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
 }
 
@@ -38,10 +32,9 @@ fs::path installBinary(const fs::path& folder) {
     const fs::path built = VANTEDIT_BINARY;
     const fs::path target = folder / "vantedit";
     fs::copy_file(built, target, fs::copy_options::overwrite_existing);
-    const fs::path windowed = built.parent_path() / "vantedit-window";
-    if (fs::exists(windowed)) fs::copy_file(windowed, folder / "vantedit-window", fs::copy_options::overwrite_existing);
-    const fs::path data = built.parent_path() / "data";
-    if (fs::exists(data)) fs::copy(data, folder / "data", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const auto copy = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
+    for (const char* name : {"vantedit-window", "data"})
+        if (fs::exists(built.parent_path() / name)) fs::copy(built.parent_path() / name, folder / name, copy);
     return target;
 }
 
@@ -64,13 +57,12 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
         for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
+        std::vector<std::string> words = args;
+        words.insert(words.begin(), program.string());
         std::vector<char*> argv;
-        std::string prog = program.string();
-        argv.push_back(prog.data());
-        std::vector<std::string> copies = args;
-        for (std::string& a : copies) argv.push_back(a.data());
+        for (std::string& w : words) argv.push_back(w.data());
         argv.push_back(nullptr);
-        ::execv(prog.c_str(), argv.data());
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(errPipe[1]);
@@ -87,14 +79,9 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
+void writeFile(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 }  // namespace vant::test

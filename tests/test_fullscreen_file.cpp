@@ -1,131 +1,67 @@
+// "fullscreen.txt": size lines, the question that confirms them, the
+// fallback for unreadable sizes.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <fstream>
+#include <optional>
 
 #include "app/fullscreen_file.h"
 #include "app/runtime.h"
-#include "run_binary.h"
+#include "test_support.h"
 
 using namespace vant;
-using vant::test::TempFolder;
-using vant::test::writeFile;
 
-namespace {
-
-struct Box {
-    int type;
-    std::string caption, text;
-};
-
-struct FullscreenCase {
-    TempFolder folder;
-    Runtime rt;
-    std::vector<Box> boxes;
-    int answer = AnswerOk;
-    int screenAsked = 0;
-    WindowRequest request;
-
-    FullscreenCase() {
-        rt.responder = [this](int type, const std::string& caption, const std::string& text) {
-            boxes.push_back({type, caption, text});
-            return answer;
+TEST(FullscreenFile, SizesQuestionsAndFallback) {
+    auto question = [](int w, int h) {
+        return "1|Notice|Setting fullscreen mode at: " + std::to_string(w) + "x" + std::to_string(h) +
+               "\r\n\r\nDelete \"fullscreen.txt\" to disable fullscreen mode.";
+    };
+    const std::string error =
+        "0|ERROR|Error while reading width/height from fullscreen.txt file, set to defaults: 1024x768";
+    struct Case {
+        std::optional<std::string> content;  // none: no file
+        int answer;                          // -1: headless, every box silent
+        bool fullscreen;
+        int width, height;
+        std::vector<std::string> boxes;
+        int screenAsked = 0;
+    };
+    const std::vector<Case> cases = {
+        {std::nullopt, AnswerOk, false, 1024, 768, {}},
+        {"1280\r\n1024\r\n", AnswerOk, true, 1280, 1024, {question(1280, 1024)}},
+        {"800", AnswerOk, true, 800, 800, {question(800, 800)}},           // one line serves for both
+        {"", AnswerCancel, false, 1280, 1024, {question(1280, 1024)}, 1},  // empty: the screen's size
+        {"640\n480\n", -1, false, 640, 480, {}},                           // a silent box cancels
+        {"  1600px wide\n900 high\n", AnswerOk, true, 1600, 900, {question(1600, 900)}},
+        // A first line over 63 characters: its rest is read as the height.
+        {"1280" + std::string(59, ' ') + "720\n", AnswerOk, true, 1280, 720, {question(1280, 720)}},
+        {"wide\ntall\n", AnswerOk, true, 1024, 768, {error}},
+        {"0\n0\n", AnswerOk, true, 1024, 768, {error}},
+        {"1024\nx\n", AnswerOk, true, 1024, 768, {error}},
+        {"\n768\n", AnswerOk, true, 1024, 768, {error}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.content.value_or("(no file)"));
+        vant::test::TempDir dir;
+        if (c.content) std::ofstream(dir.file("fullscreen.txt"), std::ios::binary) << *c.content;
+        Runtime rt;
+        rt.headless = c.answer < 0;
+        std::vector<std::string> boxes;
+        rt.responder = [&](int type, const std::string& caption, const std::string& text) {
+            boxes.push_back(std::to_string(type) + "|" + caption + "|" + text);
+            return c.answer;
         };
-    }
-    void run(const std::string* content) {
-        const std::string path = (folder / "fullscreen.txt").string();
-        if (content) writeFile(path, *content);
-        readFullscreenFile(rt, request, [this] {
+        int screenAsked = 0;
+        WindowRequest request;
+        auto screen = [&] {
             ++screenAsked;
             return std::pair<int, int>{1280, 1024};
-        }, path);
+        };
+        readFullscreenFile(rt, request, screen, dir.file("fullscreen.txt"));
+        EXPECT_EQ(request.fullscreen, c.fullscreen);
+        EXPECT_EQ(request.width, c.width);
+        EXPECT_EQ(request.height, c.height);
+        EXPECT_EQ(boxes, c.boxes);
+        EXPECT_EQ(screenAsked, c.screenAsked);
     }
-    void run(const std::string& content) { run(&content); }
-};
-
-std::string question(int w, int h) {
-    return "Setting fullscreen mode at: " + std::to_string(w) + "x" + std::to_string(h) +
-           "\r\n\r\nDelete \"fullscreen.txt\" to disable fullscreen mode.";
-}
-
-}  // namespace
-
-TEST(FullscreenFile, AbsentFileKeepsTheWindowedDefaults) {
-    FullscreenCase c;
-    c.run(nullptr);
-    EXPECT_FALSE(c.request.fullscreen);
-    EXPECT_EQ(c.request.width, 1024);
-    EXPECT_EQ(c.request.height, 768);
-    EXPECT_TRUE(c.boxes.empty());
-    EXPECT_EQ(c.screenAsked, 0);
-}
-
-TEST(FullscreenFile, TwoLinesAreWidthAndHeightConfirmedWithOk) {
-    FullscreenCase c;
-    c.run("1280\r\n1024\r\n");
-    EXPECT_TRUE(c.request.fullscreen);
-    EXPECT_EQ(c.request.width, 1280);
-    EXPECT_EQ(c.request.height, 1024);
-    ASSERT_EQ(c.boxes.size(), 1u);
-    EXPECT_EQ(c.boxes[0].type, BoxOkCancel);
-    EXPECT_EQ(c.boxes[0].caption, "Notice");
-    EXPECT_EQ(c.boxes[0].text, question(1280, 1024));
-}
-
-TEST(FullscreenFile, OneLineServesForBothSides) {
-    FullscreenCase c;
-    c.run("800");
-    EXPECT_EQ(c.request.width, 800);
-    EXPECT_EQ(c.request.height, 800);
-    ASSERT_EQ(c.boxes.size(), 1u);
-    EXPECT_EQ(c.boxes[0].text, question(800, 800));
-}
-
-TEST(FullscreenFile, EmptyFileAsksForTheScreenSizeAndCancelStaysWindowed) {
-    FullscreenCase c;
-    c.answer = AnswerCancel;
-    c.run("");
-    EXPECT_EQ(c.screenAsked, 1);
-    EXPECT_FALSE(c.request.fullscreen);
-    EXPECT_EQ(c.request.width, 1280);  // the size read stays
-    EXPECT_EQ(c.request.height, 1024);
-    ASSERT_EQ(c.boxes.size(), 1u);
-    EXPECT_EQ(c.boxes[0].text, question(1280, 1024));
-}
-
-TEST(FullscreenFile, SilentBoxCountsAsCancel) {
-    FullscreenCase c;
-    c.rt.headless = true;  // every box answers 0
-    c.run("640\n480\n");
-    EXPECT_FALSE(c.request.fullscreen);
-    EXPECT_TRUE(c.boxes.empty());
-}
-
-TEST(FullscreenFile, UnreadableSizeFallsBackWithAnErrorAndStaysFullScreen) {
-    for (const std::string content : {"wide\ntall\n", "0\n0\n", "1024\nx\n", "\n768\n"}) {
-        FullscreenCase c;
-        c.run(content);
-        EXPECT_TRUE(c.request.fullscreen) << content;
-        EXPECT_EQ(c.request.width, 1024) << content;
-        EXPECT_EQ(c.request.height, 768) << content;
-        ASSERT_EQ(c.boxes.size(), 1u) << content;
-        EXPECT_EQ(c.boxes[0].type, BoxOk);
-        EXPECT_EQ(c.boxes[0].caption, "ERROR");
-        EXPECT_EQ(c.boxes[0].text,
-                  "Error while reading width/height from fullscreen.txt file, set to defaults: 1024x768");
-        EXPECT_EQ(c.screenAsked, 0) << content;
-    }
-}
-
-TEST(FullscreenFile, NumbersAreLeadingDecimalsOfShortLines) {
-    FullscreenCase c;
-    c.run("  1600px wide\n900 high\n");
-    EXPECT_EQ(c.request.width, 1600);
-    EXPECT_EQ(c.request.height, 900);
-
-    // A first line longer than 63 characters: its rest is read as the height.
-    FullscreenCase longLine;
-    longLine.run("1280" + std::string(59, ' ') + "720\n");
-    EXPECT_EQ(longLine.request.width, 1280);
-    EXPECT_EQ(longLine.request.height, 720);
 }
