@@ -8,23 +8,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <sys/wait.h>
-#include <thread>
 
-#include "app/runtime.h"
 #include "formats/chunk_file.h"
 #include "formats/file_reader.h"
-#include "formats/level_writer.h"
-#include "formats/map.h"
-#include "formats/style.h"
 #include "image/tga_reader.h"
-#include "maplist/map_list.h"
 
 // Allocation watch: the largest single request made through operator new
 // while a Watch is alive. Everything goes to malloc/free, so sanitizer builds
@@ -34,10 +25,8 @@ std::atomic<bool> gWatching{false};
 std::atomic<size_t> gLargest{0};
 
 void* tracked(size_t size) noexcept {
-    if (gWatching.load(std::memory_order_relaxed)) {
-        size_t seen = gLargest.load(std::memory_order_relaxed);
-        while (size > seen && !gLargest.compare_exchange_weak(seen, size)) {
-        }
+    size_t seen = gLargest.load();
+    while (gWatching.load() && size > seen && !gLargest.compare_exchange_weak(seen, size)) {
     }
     return std::malloc(size ? size : 1);
 }
@@ -77,80 +66,44 @@ ByteVec u32s(std::initializer_list<uint32_t> values) {
     for (uint32_t x : values) put32(v, x);
     return v;
 }
-const ByteVec palb{0, 0};  // one palette base, 0
+const ByteVec palb{0, 0};          // one palette base, 0
+const ByteVec tilePage(65536, 1);  // 16 tiles all in colour 1
 constexpr uint32_t Huge = 0xFFFFFFFFu;
 
-// Runs fn in a child process; true when it ended normally within the time.
+// Runs fn in a child process that an alarm ends after `seconds`: its exit
+// status, or -1 when it did not end by itself.
 template <typename Fn>
-bool finishesWithin(std::chrono::seconds limit, Fn fn) {
+int exitStatusWithin(unsigned seconds, Fn fn) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        fn();
-        ::_exit(0);
+        ::alarm(seconds);
+        ::_exit(fn());
     }
-    const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return false;
+    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class Hostile : public ::testing::Test {
+class Hostile : public ::testing::Test, public LevelFiles {
 protected:
-    Hostile() { rt.responder = [](int, const std::string&, const std::string&) { return AnswerNone; }; }
-    std::string save(const std::string& name, const ByteVec& bytes) {
-        EXPECT_TRUE(saveBytes(dir.file(name), bytes));
-        return dir.file(name);
-    }
-    // Windowed loads (sprites, zones, animations and all) from a map list.
-    bool loadWindowed(const std::string& path, bool style) {
-        rt.headless = false;
-        maps.clear();
-        maps.entries.emplace_back();
-        (style ? maps.entries[0].styfile : maps.entries[0].gmpfile) = path;
-        if (!style) level.map.clear();
-        return style ? loadStyle(rt, level, maps, 0, std::string()) : loadMap(rt, level, maps, 0, std::string());
-    }
-    bool loadStyleWindowed(const std::string& path) { return loadWindowed(path, true); }
-    bool loadMapWindowed(const std::string& path) { return loadWindowed(path, false); }
-    bool loadStyleHeadless(const std::string& path) {
-        rt.headless = true;
-        level.checksum.reset();
-        return loadStyle(rt, level, maps, -1, path);
-    }
     ByteVec atlasPixel(int x, int y) const {
         const auto at = level.tileAtlas.begin() + long((size_t(y) * AtlasSize + size_t(x)) * 4);
         return ByteVec(at, at + 4);
     }
-
-    TempDir dir;
-    Runtime rt;
-    Level level;
-    MapList maps;
 };
 
-// ---------------------------------------------------------------------------
 // Size fields up to 0xFFFFFFFF never make a buffer larger than the file.
-
-TEST_F(Hostile, ChunkReaderBuffersNoMoreThanTheFileHolds) {
-    ChunkReader reader(save("hundred.bin", ByteVec(100, 7)));
+TEST_F(Hostile, LyingSizesAllocateNoMoreThanTheFileOrTheFixedStores) {
+    ASSERT_TRUE(saveBytes(dir.file("hundred.bin"), ByteVec(100, 7)));
+    ChunkReader reader(dir.file("hundred.bin"));
     ASSERT_TRUE(reader.open());
-    EXPECT_EQ(reader.length(), 100u);
-    Watch watch;
-    EXPECT_EQ(reader.read(10, 0xFFFFFFFFull).size(), 90u);
-    EXPECT_LE(watch.largest(), 90u);
-    EXPECT_TRUE(reader.read(100, 0xFFFFFFFFull).empty());
-    EXPECT_TRUE(reader.read(0xFFFFFFF0ull, 16).empty());
     uint8_t buffer[8] = {};
     EXPECT_EQ(reader.readInto(96, buffer, sizeof buffer), 4u);
     EXPECT_EQ(reader.readInto(1000, buffer, sizeof buffer), 0u);
-}
+    EXPECT_TRUE(reader.read(0xFFFFFFF0ull, 16).empty());
+    Watch watch;
+    EXPECT_EQ(reader.read(10, 0xFFFFFFFFull).size(), 90u);
+    EXPECT_LE(watch.largest(), 90u);
 
-TEST_F(Hostile, LyingChunkSizesAllocateOnlyTheFixedStoresAndWhatTheFileHolds) {
     // Each lying chunk is the last one: its size runs 4 GiB past the end.
     const ByteVec some(3000, 5);
     const std::vector<std::vector<RawChunk>> styles = {
@@ -163,29 +116,27 @@ TEST_F(Hostile, LyingChunkSizesAllocateOnlyTheFixedStoresAndWhatTheFileHolds) {
     };
     for (size_t i = 0; i < styles.size(); ++i) {
         const ByteVec bytes = rawChunkFile("GBST", styles[i]);
-        const std::string path = save("lying" + std::to_string(i) + ".sty", bytes);
         Watch watch;
-        EXPECT_TRUE(loadStyleWindowed(path)) << i;
+        EXPECT_TRUE(loadWindowed("lying.sty", bytes)) << i;
         // The largest stores a style load has are the two 2048 x 2048 atlases.
         EXPECT_LE(watch.largest(), std::max(AtlasBytes, bytes.size())) << i;
     }
-
     level.map.clear();  // the block store is the run's, made before any load
     for (const std::string type : {"DMAP", "UMAP", "ZONE", "ANIM"}) {
         const ByteVec bytes = rawChunkFile("GBMP", {{type, ByteVec(5000, 1), Huge}});
-        const std::string path = save(type + ".gmp", bytes);
         Watch watch;
-        EXPECT_TRUE(loadMapWindowed(path)) << type;
+        EXPECT_TRUE(loadWindowed("lying.gmp", bytes)) << type;
         // Zones and animations are kept as records a few times larger than
         // their bytes, so their lists grow with the file, not the claim.
         EXPECT_LE(watch.largest(), (type == "ZONE" || type == "ANIM" ? 32 : 1) * bytes.size()) << type;
     }
 }
 
-// ---------------------------------------------------------------------------
-// Variable-length records stop at their chunk's end.
-
-TEST_F(Hostile, ZoneAndAnimationRecordsStopAtTheChunkEnd) {
+TEST_F(Hostile, MapRecordsStopAtTheChunkEnd) {
+    ByteVec umap;
+    for (uint32_t i = 1; i <= 700; ++i)  // four empty sides, lid i, no extra or slope
+        for (uint32_t w : {0u, 0u, i}) put32(umap, w);
+    umap.insert(umap.end(), {0xAB, 0xCD, 0xEF, 0x01, 0x23});  // a partial record
     MapWriter writer;
     writer.addZone({1, 10, 20, 5, 3, "Dock"});
     writer.addZone({2, 0, 0, 2, 2, "Lights"});
@@ -196,8 +147,11 @@ TEST_F(Hostile, ZoneAndAnimationRecordsStopAtTheChunkEnd) {
     anim.pop_back();  // the last animation loses half a frame
     // What follows each chunk would complete its last record if read.
     const ByteVec filler(64, 0x40);
-    ASSERT_TRUE(loadMapWindowed(
-        save("cut.gmp", rawChunkFile("GBMP", {{"ZONE", zone}, {"PSXM", filler}, {"ANIM", anim}, {"LGHT", filler}}))));
+    ASSERT_TRUE(loadWindowed("cut.gmp", rawChunkFile("GBMP", {{"UMAP", umap}, {"ZONE", zone}, {"PSXM", filler},
+                                                      {"ANIM", anim}, {"LGHT", filler}})));
+    EXPECT_EQ(level.map.at(699 % 256, 699 / 256, 0).lid, 700);
+    EXPECT_EQ(level.map.at(700 % 256, 700 / 256, 0).left, 0);
+    EXPECT_EQ(level.checksum.value(), crcBitwise(0, umap.data(), 700 * 12));
     ASSERT_EQ(level.map.zones.size(), 1u);
     EXPECT_EQ(level.map.zones[0].name, "Dock");
     ASSERT_EQ(level.map.animations.size(), 1u);
@@ -205,9 +159,9 @@ TEST_F(Hostile, ZoneAndAnimationRecordsStopAtTheChunkEnd) {
     EXPECT_EQ(level.map.tileToAnimation[30], -1);
 
     // Records that claim more than the whole file holds.
-    ASSERT_TRUE(loadMapWindowed(save("z.gmp", rawChunkFile("GBMP", {{"ZONE", {1, 2, 3, 4, 5, 250, 'a'}, Huge}}))));
+    ASSERT_TRUE(loadWindowed("z.gmp", rawChunkFile("GBMP", {{"ZONE", {1, 2, 3, 4, 5, 250, 'a'}, Huge}})));
     EXPECT_TRUE(level.map.zones.empty());
-    ASSERT_TRUE(loadMapWindowed(save("a.gmp", rawChunkFile("GBMP", {{"ANIM", {7, 0, 0, 0, 255, 0, 1, 0}, 1u << 31}}))));
+    ASSERT_TRUE(loadWindowed("a.gmp", rawChunkFile("GBMP", {{"ANIM", {7, 0, 0, 0, 255, 0, 1, 0}, 1u << 31}})));
     EXPECT_TRUE(level.map.animations.empty());
     EXPECT_EQ(level.map.tileToAnimation[7], -1);
 }
@@ -221,57 +175,47 @@ TEST_F(Hostile, SpriteIndexStopsAtTheChunkEndAndTheGraphics) {
     writer.addSprite(256 + 255, 200, 200);  // runs off its page and off the graphics
     writer.addSprite(512, 1, 1);            // ptr at the end of the graphics: dropped
     writer.addChunk("XTRA", u32s({0, 0x00000101u}));  // would read as one more good entry
-    ASSERT_TRUE(loadStyleWindowed(save("sprites.sty", writer.bytes())));
+    ASSERT_TRUE(loadWindowed("sprites.sty", writer.bytes()));
     ASSERT_EQ(level.sprites.size(), 2u);
     EXPECT_EQ(level.sprites[1].x, 255);
     EXPECT_EQ(level.sprites[1].y, 1);
     ASSERT_EQ(level.spriteAtlas.size(), AtlasBytes);
-    EXPECT_EQ(level.spriteAtlas[0], 10);
-    EXPECT_EQ(level.spriteAtlas[3], 255);
+    EXPECT_EQ(ByteVec(level.spriteAtlas.begin(), level.spriteAtlas.begin() + 4), (ByteVec{10, 20, 30, 255}));
 
     // An index claiming 4 GiB of entries reads only what the file holds.
     const ByteVec index = u32s({0, 0x00000202u, 299, 0x0000FFFFu, 300, 0x00000101u, 7});
-    ASSERT_TRUE(loadStyleWindowed(save("lying.sty", rawChunkFile("GBST", {{"PPAL", ByteVec(1024, 9)}, {"PALB", palb},
-                                                                          {"SPRG", ByteVec(300, 2)},
-                                                                          {"SPRX", index, Huge}}))));
+    ASSERT_TRUE(loadWindowed("lying.sty", rawChunkFile("GBST", {{"PPAL", ByteVec(1024, 9)}, {"PALB", palb},
+                                                        {"SPRG", ByteVec(300, 2)}, {"SPRX", index, Huge}})));
     EXPECT_EQ(level.sprites.size(), 2u);  // the third has ptr 300, the fourth is cut off
 }
-
-// ---------------------------------------------------------------------------
-// No input makes a reader loop forever.
 
 TEST_F(Hostile, ReadersFinishOnInputsBuiltToLoop) {
     // A size that takes the next header back to the start of the file when
     // positions are counted in 32 bits.
-    const std::string wrap = save("wrap.gmp", rawChunkFile("GBMP", {{"ZONE", ByteVec(20, 0), Huge - 13}}));
-    EXPECT_TRUE(finishesWithin(std::chrono::seconds(20), [&] {
-        if (readChunkDirectory(rt, wrap).chunks.size() != 1) std::_Exit(3);
-    }));
-
+    const std::string wrap = dir.file("wrap.gmp");
+    ASSERT_TRUE(saveBytes(wrap, rawChunkFile("GBMP", {{"ZONE", ByteVec(20, 0), Huge - 13}})));
     // Tens of thousands of empty chunks and empty records.
     std::vector<RawChunk> empties;
     for (int i = 0; i < 20000; ++i) empties.push_back({i % 2 ? "ABCD" : "EFGH", {}});
     empties.push_back({"ZONE", ByteVec(6 * 5000, 0)});
     empties.push_back({"ANIM", ByteVec(6 * 5000, 0)});
-    const std::string many = save("empties.gmp", rawChunkFile("GBMP", empties));
-    EXPECT_TRUE(finishesWithin(std::chrono::seconds(20), [&] {
-        if (!loadMapWindowed(many)) std::_Exit(3);
-        if (level.map.zones.size() != 5000 || level.map.animations.size() != 5000) std::_Exit(4);
-    }));
-
+    const ByteVec many = rawChunkFile("GBMP", empties);
     // A run-length picture (4000 x 4000, 24 bits) whose packets end long
     // before it is filled.
     ByteVec tga{0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xA0, 0x0F, 0xA0, 0x0F, 24, 0};
     for (int i = 0; i < 1000; ++i) tga.insert(tga.end(), {0xFF, 1, 2, 3});
-    const std::string picture = save("endless.tga", tga);
-    EXPECT_TRUE(finishesWithin(std::chrono::seconds(20), [&] {
-        TextureRecord record;
-        if (readTga(rt, record, picture) || !record.pixels.empty()) std::_Exit(3);
-    }));
-}
+    const std::string picture = dir.file("endless.tga");
+    ASSERT_TRUE(saveBytes(picture, tga));
 
-// ---------------------------------------------------------------------------
-// Block maps whose numbers point anywhere.
+    EXPECT_EQ(exitStatusWithin(60, [&] {
+                  if (readChunkDirectory(rt, wrap).chunks.size() != 1) return 1;
+                  if (!loadWindowed("empties.gmp", many)) return 2;
+                  if (level.map.zones.size() != 5000 || level.map.animations.size() != 5000) return 3;
+                  TextureRecord record;
+                  return readTga(rt, record, picture) || !record.pixels.empty() ? 4 : 0;
+              }),
+              0);
+}
 
 TEST(HostileDmap, NumbersPastTheChunkLeaveTheirBlocksEmpty) {
     constexpr size_t BaseBytes = 65536 * 4;
@@ -298,25 +242,18 @@ TEST(HostileDmap, NumbersPastTheChunkLeaveTheirBlocksEmpty) {
         put32(data, wordCount < 0 ? uint32_t(words.size()) : uint32_t(wordCount));
         for (uint32_t w : words) put32(data, w);
         put32(data, uint32_t(lids.size()));
-        for (uint16_t lid : lids) {
-            data.resize(data.size() + 8);  // left, right, top, bottom
-            put16(data, lid);
-            put16(data, 0);
-        }
+        for (uint16_t lid : lids)  // four empty sides, the lid, no extra or slope
+            for (uint32_t w : {0u, 0u, uint32_t(lid)}) put32(data, w);
         return data;
     };
 
     const ByteVec sound = chunk(0, {1, 0});  // every square: height 1 from layer 0, block 0
     EXPECT_EQ(decode(sound), 65536u);
-    // Base entries past the columns: 0x40000000 words is 0 bytes in 32-bit
-    // arithmetic, and 0x3FFFFFFF lands on W.
-    for (uint32_t base : {100u, 0x3FFFFFFFu, 0x40000000u, Huge}) {
-        EXPECT_EQ(decode(chunk(base, {1, 0})), 0u) << base;
-        EXPECT_EQ(checksum.value(), 0u);
-    }
-    // Word counts past the chunk, or whose byte count wraps in 32 bits.
-    for (uint32_t w : {Huge, 0x40000000u, 0x3FFFFFFFu}) {
-        EXPECT_EQ(decode(chunk(0, {1, 0}, {5}, w)), 0u) << w;
+    // Base entries past the columns (0x40000000 words is 0 bytes in 32-bit
+    // arithmetic, 0x3FFFFFFF lands on W); word counts past the chunk.
+    for (const auto& [base, w] : std::vector<std::pair<uint32_t, int64_t>>{
+             {100, -1}, {0x3FFFFFFF, -1}, {0x40000000, -1}, {Huge, -1}, {0, Huge}, {0, 0x40000000}, {0, 0x3FFFFFFF}}) {
+        EXPECT_EQ(decode(chunk(base, {1, 0}, {5}, w)), 0u) << base << " " << w;
         EXPECT_EQ(checksum.value(), 0u);
     }
     // Chunks too short for a base table or W.
@@ -335,87 +272,57 @@ TEST(HostileDmap, NumbersPastTheChunkLeaveTheirBlocksEmpty) {
     // Block numbers past the table: 0xFFFFFFFF x 12 bytes lies far past the
     // chunk, 0x15555556 x 12 wraps to a small offset in 32 bits.
     decode(chunk(0, {4, 0, 1, Huge, 0x15555556u}, {3, 4}));
-    EXPECT_EQ(map.at(7, 7, 0).lid, 3);
-    EXPECT_EQ(map.at(7, 7, 1).lid, 4);
-    EXPECT_EQ(map.at(7, 7, 2).lid, 0);
-    EXPECT_EQ(map.at(7, 7, 3).lid, 0);
+    EXPECT_EQ((std::vector<int>{map.at(7, 7, 0).lid, map.at(7, 7, 1).lid, map.at(7, 7, 2).lid, map.at(7, 7, 3).lid}),
+              (std::vector<int>{3, 4, 0, 0}));
 }
 
-TEST_F(Hostile, ShortUmapKeepsOnlyItsWholeRecords) {
-    ByteVec umap;
-    for (int i = 0; i < 700; ++i) {
-        umap.resize(umap.size() + 8);
-        put16(umap, uint16_t(1 + i));  // the lid
-        put16(umap, 0);
+TEST_F(Hostile, PalettesMissingOrPastTheStoreGiveOpaqueBlack) {
+    StyleWriter palettes;  // five pages
+    palettes.setColour(0, 1, {70, 60, 50});
+    palettes.setColour(319, 1, {1, 2, 3});
+    const ByteVec ppal = palettes.ppalChunk();
+    const ByteVec black{0, 0, 0, 255}, colour0{70, 60, 50, 255};
+    // The colour of tiles 0, 1 and 2 for each file.
+    const std::vector<std::pair<std::vector<RawChunk>, std::vector<ByteVec>>> files = {
+        {{{"PALX", {64, 1, 63, 1, 255, 255}}, {"PPAL", ppal}, {"TILE", tilePage}},  // 320, 319, 65535
+         {black, {1, 2, 3, 255}, black}},
+        {{{"PPAL", ppal}, {"TILE", tilePage}}, {colour0, colour0, colour0}},  // no PALX: all use palette 0
+        {{{"PALX", {0, 0}}, {"TILE", tilePage}, {"PALB", palb}, {"SPRG", ByteVec(256, 1)},
+          {"SPRX", u32s({0, 0x00000404u})}},
+         {black, black, black}},  // no PPAL, so no sprites either
+        {{{"TILE", tilePage}}, {black, black, black}},
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        ASSERT_TRUE(loadWindowed("palettes.sty", rawChunkFile("GBST", files[i].first)));
+        for (int t = 0; t < 3; ++t) EXPECT_EQ(atlasPixel(64 * t + 5, 5), files[i].second[size_t(t)]) << i << " " << t;
+        EXPECT_TRUE(level.sprites.empty()) << i;
     }
-    umap.insert(umap.end(), {0xAB, 0xCD, 0xEF, 0x01, 0x23});  // a partial record
-    level.checksum.reset();
-    // The chunk after it would complete the partial record.
-    ASSERT_TRUE(loadMapWindowed(save("short.gmp", rawChunkFile("GBMP", {{"UMAP", umap}, {"RGEN", ByteVec(64, 7)}}))));
-    EXPECT_EQ(level.map.at(699 % 256, 699 / 256, 0).lid, 700);
-    EXPECT_EQ(level.map.at(700 % 256, 700 / 256, 0).left, 0);
-    EXPECT_EQ(level.map.at(700 % 256, 700 / 256, 0).lid, 0);
-    EXPECT_EQ(level.checksum.value(), crcBitwise(0, umap.data(), 700 * 12));
-}
-
-// ---------------------------------------------------------------------------
-// Palettes and tiles past the fixed stores.
-
-// Sets colour 1 of physical palette p in a "PPAL" chunk (stored B, G, R, 0).
-void setColour1(ByteVec& ppal, int p, uint8_t b, uint8_t g, uint8_t r) {
-    const size_t entry = size_t(p / 64) * 16384 + 64 + size_t(p % 64);
-    ppal[4 * entry] = b;
-    ppal[4 * entry + 1] = g;
-    ppal[4 * entry + 2] = r;
-}
-const ByteVec tilePage(65536, 1);  // 16 tiles all in colour 1
-
-TEST_F(Hostile, VirtualPalettesPastThePhysicalStoreReadAsBlack) {
-    ByteVec ppal(5 * 65536, 0);
-    setColour1(ppal, 319, 3, 2, 1);
-    const ByteVec palx{64, 1, 63, 1, 255, 255};  // 320, 319, 65535
-    ASSERT_TRUE(loadStyleHeadless(save("p.sty", rawChunkFile("GBST", {{"PALX", palx}, {"PPAL", ppal}, {"TILE", tilePage}}))));
-    EXPECT_EQ(atlasPixel(0, 0), (ByteVec{0, 0, 0, 255}));
-    EXPECT_EQ(atlasPixel(64, 0), (ByteVec{1, 2, 3, 255}));
-    EXPECT_EQ(atlasPixel(128, 0), (ByteVec{0, 0, 0, 255}));
 }
 
 TEST_F(Hostile, PalettePagesPastTheFifthAndTilePagesPastTheSixtyFourthAreNotRead) {
     // A sixth palette page would hold palette 320; a 65th tile page is in colour 2.
-    ByteVec ppal(6 * 65536, 0), tiles(65 * 65536, 1);
-    setColour1(ppal, 0, 50, 60, 70);
-    setColour1(ppal, 320, 9, 9, 9);
+    StyleWriter palettes;
+    palettes.setColour(0, 1, {70, 60, 50});
+    palettes.setColour(320, 1, {9, 9, 9});
+    ByteVec ppal = palettes.ppalChunk(), tiles(65 * 65536, 1);
+    ASSERT_EQ(ppal.size(), 6u * 65536);
     std::fill(tiles.begin() + 64 * 65536, tiles.end(), uint8_t(2));
-    ASSERT_TRUE(loadStyleHeadless(save("big.sty", rawChunkFile("GBST", {{"PPAL", ppal}, {"TILE", tiles}}))));
+    level.checksum.reset();
+    ASSERT_TRUE(loadHeadless("big.sty", rawChunkFile("GBST", {{"PPAL", ppal}, {"TILE", tiles}})));
     const uint32_t checksum = level.checksum.value();
     const ByteVec atlas = level.tileAtlas;
     ppal.resize(5 * 65536);
     tiles.resize(64 * 65536);
-    ASSERT_TRUE(loadStyleHeadless(save("fits.sty", rawChunkFile("GBST", {{"PPAL", ppal}, {"TILE", tiles}}))));
+    level.checksum.reset();
+    ASSERT_TRUE(loadHeadless("fits.sty", rawChunkFile("GBST", {{"PPAL", ppal}, {"TILE", tiles}})));
     EXPECT_EQ(level.checksum.value(), checksum);
     EXPECT_TRUE(level.tileAtlas == atlas);
     EXPECT_EQ(atlasPixel(2047, 2047), (ByteVec{70, 60, 50, 255}));
 
     // A 65-page claim over a file that holds a few bytes draws what is there.
-    ASSERT_TRUE(loadStyleHeadless(save("claim.sty", rawChunkFile("GBST", {{"TILE", ByteVec(10, 1), 65 * 65536}}))));
+    ASSERT_TRUE(loadHeadless("claim.sty", rawChunkFile("GBST", {{"TILE", ByteVec(10, 1), 65 * 65536}})));
     EXPECT_EQ(atlasPixel(9, 0)[3], 255);
     EXPECT_EQ(atlasPixel(10, 0)[3], 0);
-}
-
-TEST_F(Hostile, MissingPalettesGiveOpaqueBlackAndNoSprites) {
-    ByteVec ppal(65536, 0);
-    setColour1(ppal, 0, 50, 60, 70);
-    const std::vector<std::vector<RawChunk>> files = {
-        {{"PPAL", ppal}, {"TILE", tilePage}},  // no PALX: every tile uses physical palette 0
-        {{"PALX", {0, 0}}, {"TILE", tilePage}, {"PALB", palb}, {"SPRG", ByteVec(256, 1)},
-         {"SPRX", u32s({0, 0x00000404u})}},  // no PPAL
-        {{"TILE", tilePage}},              // neither
-    };
-    for (size_t i = 0; i < files.size(); ++i) {
-        ASSERT_TRUE(loadStyleWindowed(save("nopal" + std::to_string(i) + ".sty", rawChunkFile("GBST", files[i]))));
-        EXPECT_EQ(atlasPixel(5, 5), (i == 0 ? ByteVec{70, 60, 50, 255} : ByteVec{0, 0, 0, 255})) << i;
-        EXPECT_TRUE(level.sprites.empty()) << i;
-    }
 }
 
 }  // namespace

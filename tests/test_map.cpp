@@ -1,5 +1,5 @@
 // The map loader: which block map is read, the order of its records, the
-// checksum, files without a usable block map, and block lookups.
+// checksum, files without a usable block map; block lookups.
 #include <gtest/gtest.h>
 
 #include "test_support.h"
@@ -7,10 +7,6 @@
 #include <array>
 #include <cstring>
 
-#include "app/runtime.h"
-#include "formats/level_writer.h"
-#include "formats/map.h"
-#include "maplist/map_list.h"
 
 using namespace vant;
 using namespace vant::test;
@@ -32,29 +28,14 @@ ByteVec bytesOf(const BlockInfo& b) {
     return r;
 }
 
-class MapLoad : public ::testing::Test {
-protected:
-    // A headless load of these bytes; the checksum goes on from where it was.
-    bool load(const ByteVec& bytes) {
-        EXPECT_TRUE(saveBytes(dir.file("m.gmp"), bytes));
-        return loadFile(dir.file("m.gmp"));
-    }
-    bool loadFile(const std::string& path) {
-        rt.headless = true;
-        level.map.clear();
-        return loadMap(rt, level, maps, -1, path);
-    }
-
-    TempDir dir;
-    Runtime rt;
-    MapList maps;
-    Level level;
-};
+class MapLoad : public ::testing::Test, public LevelFiles {};
 
 TEST_F(MapLoad, UmapWinsOverDmapAndHoldsTheBlocksInFileOrder) {
+    // A DMAP whose every square has the one-block column (height 1 from
+    // layer 0, block 0) would fill layer 0 if it were read.
     ByteVec dmap;
-    for (int i = 0; i < 65536; ++i) put32(dmap, 0);  // every square names column 0
-    for (uint32_t w : {2u, 1u, 0u, 1u}) put32(dmap, w);  // 2 words: height 1 from layer 0, block 0; 1 block
+    for (int i = 0; i < 65536; ++i) put32(dmap, 0);
+    for (uint32_t w : {2u, 1u, 0u, 1u}) put32(dmap, w);
     const ByteVec seven = record(0x700);
     dmap.insert(dmap.end(), seven.begin(), seven.end());
 
@@ -66,7 +47,7 @@ TEST_F(MapLoad, UmapWinsOverDmapAndHoldsTheBlocksInFileOrder) {
     std::copy(second.begin(), second.end(), umap.begin() + 12);
     std::copy(last.begin(), last.end(), umap.end() - 12);
     level.checksum.feed("abc", 3);  // what the style fed before
-    ASSERT_TRUE(load(rawChunkFile("GBMP", {{"DMAP", dmap}, {"UMAP", umap}})));
+    ASSERT_TRUE(loadHeadless("m.gmp", rawChunkFile("GBMP", {{"DMAP", dmap}, {"UMAP", umap}})));
     EXPECT_EQ(bytesOf(level.map.at(0, 0, 0)), first);
     EXPECT_EQ(bytesOf(level.map.at(1, 0, 0)), second);
     EXPECT_EQ(bytesOf(level.map.at(5, 3, 2)), last);
@@ -75,65 +56,43 @@ TEST_F(MapLoad, UmapWinsOverDmapAndHoldsTheBlocksInFileOrder) {
     ByteVec fed{'a', 'b', 'c'};
     fed.insert(fed.end(), umap.begin(), umap.end());
     EXPECT_EQ(level.checksum.value(), crcBitwise(fed));
-
-    // Without the UMAP, the DMAP is decoded.
-    ASSERT_TRUE(load(rawChunkFile("GBMP", {{"DMAP", dmap}})));
-    EXPECT_EQ(bytesOf(level.map.at(0, 0, 0)), seven);
-    EXPECT_EQ(bytesOf(level.map.at(255, 255, 0)), seven);
-    EXPECT_EQ(bytesOf(level.map.at(255, 255, 1)), ByteVec(12, 0));
 }
 
 TEST_F(MapLoad, NoBlockMapOrABadFile) {
     level.checksum.feed("x", 1);
     const uint32_t before = level.checksum.value();
-    ASSERT_TRUE(load(rawChunkFile("GBMP", {{"CMAP", record(0x55)}, {"ZONE", {1, 1, 1}}})));
+    ASSERT_TRUE(loadHeadless("m.gmp", rawChunkFile("GBMP", {{"CMAP", record(0x55)}, {"ZONE", {1, 1, 1}}})));
     for (int z = 0; z < MapDepth; ++z) EXPECT_EQ(bytesOf(level.map.at(0, 0, z)), ByteVec(12, 0));
     EXPECT_EQ(level.checksum.value(), before);
 
-    EXPECT_FALSE(loadFile(dir.file("missing.gmp")));
-    EXPECT_FALSE(load(rawChunkFile("GBMX", {{"UMAP", record(1)}})));
+    EXPECT_FALSE(loadMap(rt, level, maps, -1, dir.file("missing.gmp")));
+    EXPECT_FALSE(loadHeadless("m.gmp", rawChunkFile("GBMX", {{"UMAP", record(1)}})));
 
     // Windowed, an index outside the map list is refused.
-    std::vector<std::string> boxes;
-    rt.responder = [&](int, const std::string& caption, const std::string& text) {
-        boxes.push_back(caption + "|" + text);
-        return 0;
-    };
     rt.headless = false;
-    EXPECT_FALSE(loadMap(rt, level, maps, -1, dir.file("m.gmp")));
+    EXPECT_FALSE(loadMap(rt, level, maps, 7, dir.file("m.gmp")));
     EXPECT_EQ(boxes, std::vector<std::string>{"ERROR|Cannot load map"});
 }
 
-TEST(MapFile, GetBlockBoundsFlagsAndFaceWords) {
+TEST(MapFile, GetBlockBoundsAndFlags) {
     MapFile map;
     map.clear();
-    BlockInfo& b = map.at(3, 4, 5);
-    b.lid = 0x1234;
-    b.left = 7;
-    b.extra = 9;
-    b.slope = 0x80;
+    const ByteVec stored = record(0x1234);
+    std::memcpy(&map.at(3, 4, 5), stored.data(), 12);
     BlockInfo out;
     out.extra = 1;
     out.slope = 2;
     EXPECT_TRUE(map.getBlock(3, 4, 5, 32, out));
-    EXPECT_EQ(out.lid, 0x1234);
-    EXPECT_EQ(out.left, 7);
-    EXPECT_EQ(out.extra, 1);  // extra and slope only with flag 64
-    EXPECT_EQ(out.slope, 2);
+    ByteVec without = stored;  // extra and slope only with flag 64
+    without[10] = 1;
+    without[11] = 2;
+    EXPECT_EQ(bytesOf(out), without);
     EXPECT_TRUE(map.getBlock(3, 4, 5, 64, out));
-    EXPECT_EQ(out.extra, 9);
-    EXPECT_EQ(out.slope, 0x80);
+    EXPECT_EQ(bytesOf(out), stored);
     for (const auto& [x, y, z] :
          std::vector<std::array<int, 3>>{{-1, 0, 0}, {256, 0, 0}, {0, -1, 0}, {0, 256, 0}, {0, 0, -1}, {0, 0, 8}})
         EXPECT_FALSE(map.getBlock(x, y, z, 0, out)) << x << "," << y << "," << z;
     EXPECT_TRUE(map.getBlock(255, 255, 7, 0, out));
-
-    const uint16_t w = uint16_t(0x3FF | (2 << 10) | (1 << 12) | (3 << 14));
-    EXPECT_EQ(std::vector<int>({faceTile(w), faceLighting(w), faceBlend(w), faceFlip(w), faceRotation(w)}),
-              std::vector<int>({1023, 2, 1, 0, 3}));
-    EXPECT_EQ(faceFlip(uint16_t(1 << 13)), 1);
-    b.slope = 0x47;
-    EXPECT_EQ(slopeType(b), 0x11);
 }
 
 }  // namespace

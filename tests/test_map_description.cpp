@@ -4,6 +4,7 @@
 #include "test_support.h"
 
 #include <filesystem>
+#include <tuple>
 
 #include "formats/level_writer.h"
 #include "formats/map_description.h"
@@ -21,6 +22,14 @@ protected:
         d = MapDescription{};
         return parseMapDescription(d, dir.file(name));
     }
+    // The fields a file can set, and what completion makes of them; the
+    // folder written as "~/".
+    std::string fields() const {
+        std::string s = "gmp=" + d.gmpfile + " sty=" + d.styfile + " scr=" + d.scrfile + " mis=" + d.scriptSource +
+                        " desc=" + d.description + " players=" + std::to_string(d.playercount) + " name=" + d.displayName;
+        for (size_t at; (at = s.find(dir.folder())) != std::string::npos;) s.replace(at, dir.folder().size(), "~/");
+        return s;
+    }
 
     TempDir dir;
     MapDescription d;
@@ -29,37 +38,28 @@ protected:
 TEST_F(MapDescriptionFile, HeaderKeysAndPaths) {
     ASSERT_TRUE(parse("  [MapFiles]  \r\nGmpFile = city.gmp\r\n  STYFILE=wil.sty\r\nscrfile = missions\\m1.scr \r\n"
                       "Description = Big=City\r\nPlayerCount=6\r\n"));
-    EXPECT_EQ(d.gmpfile, dir.folder() + "city.gmp");
-    EXPECT_EQ(d.styfile, dir.folder() + "wil.sty");
-    EXPECT_EQ(d.scrfile, dir.folder() + "missions/m1.scr");
-    EXPECT_EQ(d.scriptSource, "");  // no m1.mis beside the script
+    EXPECT_EQ(fields(), "gmp=~/city.gmp sty=~/wil.sty scr=~/missions/m1.scr mis= desc=Big=City players=6 name=Big=City");
     EXPECT_EQ(d.descriptionFile, dir.file("m.mmp"));
-    EXPECT_EQ(d.description, "Big=City");
-    EXPECT_EQ(d.playercount, 6);
-    EXPECT_EQ(d.displayName, "Big=City");
 
     // Backslashes in the description's own path; bytes 0, 254 and 255 are
     // dropped from a line.
     ASSERT_TRUE(saveText(dir.file("b.mmp"), std::string("[Map\xFE" "Fi") + '\0' + "les]\nstyfile=x.sty"));
-    MapDescription b;
-    EXPECT_TRUE(parseMapDescription(b, dir.path.string() + "\\b.mmp"));
-    EXPECT_EQ(b.descriptionFile, dir.file("b.mmp"));
-    EXPECT_EQ(b.styfile, dir.folder() + "x.sty");
-    EXPECT_EQ(b.displayName, "b.mmp");
+    d = MapDescription{};
+    EXPECT_TRUE(parseMapDescription(d, dir.path.string() + "\\b.mmp"));
+    EXPECT_EQ(d.descriptionFile, dir.file("b.mmp"));
+    EXPECT_EQ(fields(), "gmp= sty=~/x.sty scr= mis= desc= players=1 name=b.mmp");
 }
 
 TEST_F(MapDescriptionFile, OnlyTheHeaderMayComeFirst) {
     for (const char* text : {"\n[MapFiles]\ngmpfile=a.gmp\n", "\r\n[MapFiles]\n", "; comment\n[MapFiles]\n",
                              "\xEF\xBB\xBF[MapFiles]\n", "gmpfile=a.gmp\n[MapFiles]\n", "[MapFiles\n"}) {
         EXPECT_FALSE(parse(text)) << text;
-        EXPECT_EQ(d.displayName, "") << text;  // not completed
-        EXPECT_EQ(d.gmpfile, "") << text;
+        EXPECT_EQ(fields(), "gmp= sty= scr= mis= desc= players=1 name=") << text;  // not completed
     }
     // A header without a line break, or an empty file: read to the end.
     for (const char* text : {"[mapfiles]", ""}) {
         EXPECT_TRUE(parse(text));
         EXPECT_EQ(d.displayName, "m.mmp");
-        EXPECT_EQ(d.playercount, 1);
     }
     // A file that cannot be opened: true, nothing read, not completed.
     d = MapDescription{};
@@ -69,19 +69,14 @@ TEST_F(MapDescriptionFile, OnlyTheHeaderMayComeFirst) {
 }
 
 TEST_F(MapDescriptionFile, KeyLineRules) {
+    // The last of a key wins; lines without "=" and other sections change
+    // nothing; "scrfile=" as the very last bytes is a single part.
     ASSERT_TRUE(parse("[MapFiles]\ngmpfile=first.gmp\ngmpfile=second.gmp\nunknown=1\njust a line\n[Other]\n"
                       "styfile=late.sty\nplayercount=260\ndescription=One|Two: Three?\nscrfile="));
-    EXPECT_EQ(d.gmpfile, dir.folder() + "second.gmp");
-    EXPECT_EQ(d.styfile, dir.folder() + "late.sty");
-    EXPECT_EQ(d.playercount, 4);
-    EXPECT_EQ(d.description, "One/Two: Three?");
-    EXPECT_EQ(d.displayName, "One_Two_ Three_");
-    EXPECT_EQ(d.scrfile, "");  // "scrfile=" as the last bytes is a single part
-
+    EXPECT_EQ(fields(), "gmp=~/second.gmp sty=~/late.sty scr= mis= desc=One/Two: Three? players=4 name=One_Two_ Three_");
     // "=" then a line break: the value is the trimmed line break.
     parse("[MapFiles]\nstyfile=\nplayercount=many\n");
-    EXPECT_EQ(d.styfile, dir.folder());
-    EXPECT_EQ(d.playercount, 0);
+    EXPECT_EQ(fields(), "gmp= sty=~/ scr= mis= desc= players=0 name=m.mmp");
 
     // A line longer than 1,024 bytes is two lines; the second can be a key.
     const std::string longText(1024 - 12, 'x');
@@ -90,15 +85,12 @@ TEST_F(MapDescriptionFile, KeyLineRules) {
     EXPECT_EQ(d.gmpfile, dir.folder() + "z.gmp");
 
     // Fields the file does not name keep what the record held.
-    MapDescription kept;
-    kept.styfile = "old\\style.sty";
-    kept.playercount = 9;
-    kept.checksum = 7;
-    ASSERT_TRUE(parseMapDescription(kept, dir.file("m.mmp")));
-    EXPECT_EQ(kept.gmpfile, dir.folder() + "z.gmp");
-    EXPECT_EQ(kept.styfile, "old/style.sty");
-    EXPECT_EQ(kept.playercount, 9);
-    EXPECT_EQ(kept.checksum, 7u);
+    d = MapDescription{};
+    d.styfile = "old\\style.sty";
+    d.playercount = 9;
+    ASSERT_TRUE(parseMapDescription(d, dir.file("m.mmp")));
+    EXPECT_EQ(d.styfile, "old/style.sty");
+    EXPECT_EQ(d.playercount, 9);
 }
 
 TEST_F(MapDescriptionFile, ScriptSourceBesideTheCompiledScript) {
@@ -107,38 +99,31 @@ TEST_F(MapDescriptionFile, ScriptSourceBesideTheCompiledScript) {
     ASSERT_TRUE(saveText(dir.file("missions/m1.mis"), "source"));
     ASSERT_TRUE(saveText(dir.file("lv.mis"), "source"));
     parse("[MapFiles]\nscrfile=missions\\m1.scr\n");
-    EXPECT_EQ(d.scrfile, dir.folder() + "missions/m1.scr");
     EXPECT_EQ(d.scriptSource, dir.folder() + "missions/m1.mis");
     parse("[MapFiles]\nscrfile=missions\\m2.scr\n");
     EXPECT_EQ(d.scriptSource, "");
     // The extension is cut at the last '.' of the whole path, folders included.
     parse("[MapFiles]\nscrfile=script\n", "lv.d/x.mmp");
-    EXPECT_EQ(d.scrfile, dir.folder() + "lv.d/script");
     EXPECT_EQ(d.scriptSource, dir.folder() + "lv.mis");
 }
 
 TEST(MapDisplayName, CutBeforeThePlayerCount) {
-    const struct {
-        const char* description;
-        int players;
-        const char* source;
-        const char* expected;
-    } cases[] = {
+    const std::tuple<std::string, int, std::string, std::string> cases[] = {
         {"Downtown - 4", 4, "x.mmp", "Downtown"},
         {"Area 51 deathmatch", 5, "x.mmp", "Area"},
-        {"City 12", 12, "x.mmp", "City"},  // the first digit of the count
+        {"City 12", 12, "x.mmp", "City"},        // the first digit of the count
         {"4 players", 4, "x.mmp", "4 players"},  // a digit at position 0 never cuts
         {"--4", 4, "x.mmp", "--4"},
         {"a4 -4", 4, "x.mmp", "a4"},  // up to the last byte before it that is no blank or dash
         {" -4x4", 4, "x.mmp", " -4x"},
         {"Map\xA0\xFF" "4", 4, "x.mmp", "Map"},  // bytes 128..255 count as blanks
         {"No digit here", 3, "x.mmp", "No digit here"},
-        {"a:b - 2", 2, "x.mmp", "a_b"},  // sanitised before cutting
+        {"a:b - 2", 2, "x.mmp", "a_b"},               // sanitised before cutting
         {"", 4, "D:\\maps\\town.mmp", "town.mmp"},  // no description: the source's file name
         {"", 4, "a\\b/c.gmp", "b/c.gmp"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(mapDisplayName(c.description, c.players, c.source), c.expected) << c.description;
+    for (const auto& [description, players, source, expected] : cases)
+        EXPECT_EQ(mapDisplayName(description, players, source), expected) << description;
 }
 
 TEST(MapDescriptionCompletion, WithoutDescriptionFile) {

@@ -86,3 +86,46 @@ inline ByteVec rawChunkFile(const std::string& magic, const std::vector<RawChunk
 }
 
 }  // namespace vant::test
+
+#include "app/runtime.h"
+#include "formats/level_writer.h"
+#include "formats/map.h"
+#include "formats/style.h"
+#include "maplist/map_list.h"
+
+namespace vant::test {
+
+// A level loaded from files written in a temporary folder, with a runtime
+// that answers every message box and records it as "caption|text". The
+// checksum goes on from load to load.
+struct LevelFiles {
+    TempDir dir;
+    Runtime rt;
+    MapList maps;
+    Level level;
+    std::vector<std::string> boxes;
+
+    LevelFiles() {
+        rt.responder = [this](int, const std::string& caption, const std::string& text) {
+            boxes.push_back(caption + "|" + text);
+            return 0;
+        };
+    }
+    // Saves the bytes as `name` and loads them as a style (".sty") or a map,
+    // headless or windowed (then from a one-entry map list).
+    bool loadHeadless(const std::string& name, const ByteVec& bytes) { return load(name, bytes, false); }
+    bool loadWindowed(const std::string& name, const ByteVec& bytes) { return load(name, bytes, true); }
+    bool load(const std::string& name, const ByteVec& bytes, bool windowed) {
+        const std::string path = dir.file(name);
+        EXPECT_TRUE(saveBytes(path, bytes));
+        rt.headless = !windowed;
+        maps.clear();
+        maps.entries.emplace_back();
+        const bool style = name.ends_with(".sty");
+        (style ? maps.entries[0].styfile : maps.entries[0].gmpfile) = path;
+        const int index = windowed ? 0 : -1;
+        return style ? loadStyle(rt, level, maps, index, path) : loadMap(rt, level, maps, index, path);
+    }
+};
+
+}  // namespace vant::test

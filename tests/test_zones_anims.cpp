@@ -1,36 +1,16 @@
 // Zones, tile animations and the water tile of a windowed map load.
 #include <gtest/gtest.h>
 
-#include "app/runtime.h"
-#include "formats/level_writer.h"
-#include "formats/map.h"
-#include "maplist/map_list.h"
-#include "work_folder.h"
+#include "test_support.h"
 
 using namespace vant;
-using vant::test::WorkFolder;
+using namespace vant::test;
 
 namespace {
 
-class MapExtras : public ::testing::Test {
+class MapExtras : public ::testing::Test, public LevelFiles {
 protected:
-    MapExtras() { rt.responder = [](int, const std::string&, const std::string&) { return AnswerNone; }; }
-
-    // Writes the map and loads it as the windowed program does.
-    bool load(const MapWriter& writer) {
-        const std::string path = folder / "city.gmp";
-        EXPECT_TRUE(saveBytes(path, writer.bytes()));
-        MapDescription entry;
-        entry.gmpfile = path;
-        maps.clear();
-        appendMap(maps, entry);
-        return loadMap(rt, level, maps, 0, std::string());
-    }
-
-    WorkFolder folder;
-    Runtime rt;
-    MapList maps;
-    Level level;
+    bool load(const MapWriter& writer) { return loadWindowed("city.gmp", writer.bytes()); }
 };
 
 TEST_F(MapExtras, ZonesInZoneCoordinatesSortedByArea) {
@@ -42,21 +22,14 @@ TEST_F(MapExtras, ZonesInZoneCoordinatesSortedByArea) {
     writer.addZone({16, 3, 3, 0, 9, ""});                   // area 0
     ASSERT_TRUE(load(writer));
 
-    std::vector<std::string> names;
-    std::vector<int32_t> ids;
-    for (const ZoneRecord& z : level.map.zones) {
-        names.push_back(z.name);
-        ids.push_back(z.id);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"", "a", "b", "mid", "big"}));  // equal areas in file order
-    EXPECT_EQ(ids, (std::vector<int32_t>{4, 2, 3, 1, 0}));
+    std::string order;  // equal areas keep their file order
+    for (const ZoneRecord& z : level.map.zones) order += z.name + ":" + std::to_string(z.id) + " ";
+    EXPECT_EQ(order, ":4 a:2 b:3 mid:1 big:0 ");
     EXPECT_EQ(level.map.selectedZone, -1);
+    // Row y has its top edge at 256 - y: y1 is the lower edge, y2 the upper.
     const ZoneRecord& mid = level.map.zones[3];
+    EXPECT_EQ(std::vector<float>({mid.x1, mid.y1, mid.x2, mid.y2}), std::vector<float>({10, 233, 15, 236}));
     EXPECT_EQ(mid.type, 14u);
-    EXPECT_FLOAT_EQ(mid.x1, 10.0f);
-    EXPECT_FLOAT_EQ(mid.x2, 15.0f);
-    EXPECT_FLOAT_EQ(mid.y1, 233.0f);
-    EXPECT_FLOAT_EQ(mid.y2, 236.0f);
     EXPECT_EQ(mid.state, 0u);
 
     sortZonesByArea(level.map, 1);
@@ -64,20 +37,19 @@ TEST_F(MapExtras, ZonesInZoneCoordinatesSortedByArea) {
     sortZonesByArea(level.map, 7);
     EXPECT_EQ(level.map.selectedZone, -1);
     EXPECT_STREQ(zoneTypeName(14), "Gang");
-    EXPECT_STREQ(zoneTypeName(0), "General purpose");
     EXPECT_STREQ(zoneTypeName(20), "Arrest restart");
     EXPECT_EQ(zoneTypeName(21), nullptr);
 }
 
-TEST_F(MapExtras, AnimationsFillListAndTileTable) {
+TEST_F(MapExtras, AnimationsFillListAndTileTableEachLoadAnew) {
     MapWriter writer;
+    writer.addZone({0, 1, 1, 1, 1, "old"});
     writer.addAnimation({20, 3, 4, {100, 101, 102}});
     writer.addAnimation({0, 0, 0, {5}});  // listed, never entered
     writer.addAnimation({20, 1, 2, {}});  // the later one wins
     writer.addAnimation({1023, 0, 0, {7, 8}});
     writer.addAnimation({1024, 0, 0, {9}});  // outside the table
     ASSERT_TRUE(load(writer));
-
     const auto& list = level.map.animations;
     ASSERT_EQ(list.size(), 5u);
     EXPECT_EQ(list[0].base, 20);
@@ -88,30 +60,25 @@ TEST_F(MapExtras, AnimationsFillListAndTileTable) {
     EXPECT_EQ(list[4].base, 1024);
     for (int t = 0; t < TileCount; ++t)
         EXPECT_EQ(level.map.tileToAnimation[size_t(t)], t == 20 ? 2 : t == 1023 ? 3 : -1) << t;
-}
 
-TEST_F(MapExtras, EachLoadReplacesZonesAndAnimationsHeadlessReadsNone) {
-    MapWriter first;
-    first.addZone({0, 1, 1, 1, 1, "old"});
-    first.addAnimation({40, 0, 0, {1}});
-    ASSERT_TRUE(load(first));
-    ASSERT_EQ(level.map.zones.size(), 1u);
-    MapWriter second;
-    second.addAnimation({50, 0, 0, {1}});
-    second.addChunk("ZONE", {});
-    ASSERT_TRUE(load(second));
+    // The next load replaces zones (an empty chunk: none) and animations.
+    sortZonesByArea(level.map, 0);  // selects "old"
+    MapWriter next;
+    next.addAnimation({50, 0, 0, {1}});
+    next.addChunk("ZONE", {});
+    ASSERT_TRUE(load(next));
     EXPECT_TRUE(level.map.zones.empty());
     EXPECT_EQ(level.map.selectedZone, -1);
     ASSERT_EQ(level.map.animations.size(), 1u);
-    EXPECT_EQ(level.map.tileToAnimation[40], -1);
+    EXPECT_EQ(level.map.tileToAnimation[20], -1);
     EXPECT_EQ(level.map.tileToAnimation[50], 0);
 
-    rt.headless = true;
+    // A headless load reads neither.
     level = Level{};
-    ASSERT_TRUE(load(first));
+    ASSERT_TRUE(loadHeadless("city.gmp", writer.bytes()));
     EXPECT_TRUE(level.map.zones.empty());
     EXPECT_TRUE(level.map.animations.empty());
-    EXPECT_EQ(level.map.tileToAnimation[40], -1);
+    EXPECT_EQ(level.map.tileToAnimation[20], -1);
 }
 
 // The water tile: the animated water lid used most on layers 0 to 6, else
