@@ -21,7 +21,8 @@ namespace {
 std::string describe(const ChunkDirectory& d) {
     const char* status[] = {"ok", "not found", "bad header"};
     std::string s = status[int(d.status)] + (" " + d.magic) + " " + std::to_string(d.version) + ":";
-    for (const auto& [type, e] : d.chunks) s += " " + type + "@" + std::to_string(e.offset) + "+" + std::to_string(e.size);
+    for (const auto& [type, e] : d.chunks)
+        s += " " + type + "@" + std::to_string(e.offset) + "+" + std::to_string(e.size);
     return s;
 }
 

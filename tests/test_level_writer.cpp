@@ -85,8 +85,11 @@ TEST(ChunkFileWriter, HeaderAndChunksByteForByte) {
     w.add("PALX", {1, 2, 3});
     w.add("AB", {});  // a short type is padded with zeros
     w.add("TILE", {9, 8, 7, 6, 5});
-    EXPECT_EQ(w.bytes(), (ByteVec{'G', 'B', 'S', 'T', 3, 2, 'P', 'A', 'L', 'X', 3, 0, 0, 0, 1, 2, 3, 'A', 'B', 0, 0,
-                                  0, 0, 0, 0, 'T', 'I', 'L', 'E', 5, 0, 0, 0, 9, 8, 7, 6, 5}));
+    const ByteVec expected = {'G', 'B', 'S', 'T', 3, 2,                 // magic, version 0x0203
+                              'P', 'A', 'L', 'X', 3, 0, 0, 0, 1, 2, 3,  // type, size, data
+                              'A', 'B', 0,   0,   0, 0, 0, 0,           //
+                              'T', 'I', 'L', 'E', 5, 0, 0, 0, 9, 8, 7, 6, 5};
+    EXPECT_EQ(w.bytes(), expected);
     EXPECT_EQ((std::vector<uint32_t>{w.dataOffset(0), w.dataOffset(1), w.dataOffset(2)}),
               (std::vector<uint32_t>{14, 25, 33}));
 }
@@ -217,7 +220,8 @@ TEST(StyleWriter, AtlasAndChecksumMatchAnIndependentDecode) {
                 const Rgb c = i == 0 ? Rgb{} : testColour(physicalOf(t), i);
                 feed.insert(feed.end(), {a, c.b, c.g, c.r});
                 const size_t at = (size_t(page / 8 * 256 + y) * AtlasSize + size_t(page % 8 * 256 + x)) * 4;
-                mismatches += ByteVec(&level.tileAtlas[at], &level.tileAtlas[at + 4]) == ByteVec{c.r, c.g, c.b, a} ? 0 : 1;
+                mismatches +=
+                    ByteVec(&level.tileAtlas[at], &level.tileAtlas[at + 4]) == ByteVec{c.r, c.g, c.b, a} ? 0 : 1;
             }
         }
     }

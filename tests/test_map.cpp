@@ -7,7 +7,6 @@
 #include <array>
 #include <cstring>
 
-
 using namespace vant;
 using namespace vant::test;
 

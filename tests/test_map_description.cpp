@@ -11,6 +11,7 @@
 
 using namespace vant;
 using namespace vant::test;
+using namespace std::string_literals;
 
 namespace {
 
@@ -26,7 +27,8 @@ protected:
     // folder written as "~/".
     std::string fields() const {
         std::string s = "gmp=" + d.gmpfile + " sty=" + d.styfile + " scr=" + d.scrfile + " mis=" + d.scriptSource +
-                        " desc=" + d.description + " players=" + std::to_string(d.playercount) + " name=" + d.displayName;
+                        " desc=" + d.description + " players=" + std::to_string(d.playercount) +
+                        " name=" + d.displayName;
         for (size_t at; (at = s.find(dir.folder())) != std::string::npos;) s.replace(at, dir.folder().size(), "~/");
         return s;
     }
@@ -36,14 +38,26 @@ protected:
 };
 
 TEST_F(MapDescriptionFile, HeaderKeysAndPaths) {
-    ASSERT_TRUE(parse("  [MapFiles]  \r\nGmpFile = city.gmp\r\n  STYFILE=wil.sty\r\nscrfile = missions\\m1.scr \r\n"
-                      "Description = Big=City\r\nPlayerCount=6\r\n"));
-    EXPECT_EQ(fields(), "gmp=~/city.gmp sty=~/wil.sty scr=~/missions/m1.scr mis= desc=Big=City players=6 name=Big=City");
+    std::filesystem::create_directories(dir.path / "missions");
+    ASSERT_TRUE(saveText(dir.file("missions/m1.mis"), "source"));
+    ASSERT_TRUE(
+        parse("  [MapFiles]  \r\nGmpFile = city.gmp\r\n  STYFILE=wil.sty\r\nscrfile = missions\\m1.scr \r\n"
+              "Description = Big=City\r\nPlayerCount=6\r\n"));
+    EXPECT_EQ(fields(),
+              "gmp=~/city.gmp sty=~/wil.sty scr=~/missions/m1.scr mis=~/missions/m1.mis desc=Big=City "
+              "players=6 name=Big=City");
     EXPECT_EQ(d.descriptionFile, dir.file("m.mmp"));
+    parse("[MapFiles]\nscrfile=missions\\m2.scr\n");  // no source beside this one
+    EXPECT_EQ(d.scriptSource, "");
+    // The extension is cut at the last '.' of the whole path, folders included.
+    std::filesystem::create_directories(dir.path / "lv.d");
+    ASSERT_TRUE(saveText(dir.file("lv.mis"), "source"));
+    parse("[MapFiles]\nscrfile=script\n", "lv.d/x.mmp");
+    EXPECT_EQ(d.scriptSource, dir.folder() + "lv.mis");
 
     // Backslashes in the description's own path; bytes 0, 254 and 255 are
     // dropped from a line.
-    ASSERT_TRUE(saveText(dir.file("b.mmp"), std::string("[Map\xFE" "Fi") + '\0' + "les]\nstyfile=x.sty"));
+    ASSERT_TRUE(saveText(dir.file("b.mmp"), "[Map\376Fi\0les]\nstyfile=x.sty"s));
     d = MapDescription{};
     EXPECT_TRUE(parseMapDescription(d, dir.path.string() + "\\b.mmp"));
     EXPECT_EQ(d.descriptionFile, dir.file("b.mmp"));
@@ -71,9 +85,11 @@ TEST_F(MapDescriptionFile, OnlyTheHeaderMayComeFirst) {
 TEST_F(MapDescriptionFile, KeyLineRules) {
     // The last of a key wins; lines without "=" and other sections change
     // nothing; "scrfile=" as the very last bytes is a single part.
-    ASSERT_TRUE(parse("[MapFiles]\ngmpfile=first.gmp\ngmpfile=second.gmp\nunknown=1\njust a line\n[Other]\n"
-                      "styfile=late.sty\nplayercount=260\ndescription=One|Two: Three?\nscrfile="));
-    EXPECT_EQ(fields(), "gmp=~/second.gmp sty=~/late.sty scr= mis= desc=One/Two: Three? players=4 name=One_Two_ Three_");
+    ASSERT_TRUE(
+        parse("[MapFiles]\ngmpfile=first.gmp\ngmpfile=second.gmp\nunknown=1\njust a line\n[Other]\n"
+              "styfile=late.sty\nplayercount=260\ndescription=One|Two: Three?\nscrfile="));
+    EXPECT_EQ(fields(),
+              "gmp=~/second.gmp sty=~/late.sty scr= mis= desc=One/Two: Three? players=4 name=One_Two_ Three_");
     // "=" then a line break: the value is the trimmed line break.
     parse("[MapFiles]\nstyfile=\nplayercount=many\n");
     EXPECT_EQ(fields(), "gmp= sty=~/ scr= mis= desc= players=0 name=m.mmp");
@@ -93,20 +109,6 @@ TEST_F(MapDescriptionFile, KeyLineRules) {
     EXPECT_EQ(d.playercount, 9);
 }
 
-TEST_F(MapDescriptionFile, ScriptSourceBesideTheCompiledScript) {
-    std::filesystem::create_directories(dir.path / "missions");
-    std::filesystem::create_directories(dir.path / "lv.d");
-    ASSERT_TRUE(saveText(dir.file("missions/m1.mis"), "source"));
-    ASSERT_TRUE(saveText(dir.file("lv.mis"), "source"));
-    parse("[MapFiles]\nscrfile=missions\\m1.scr\n");
-    EXPECT_EQ(d.scriptSource, dir.folder() + "missions/m1.mis");
-    parse("[MapFiles]\nscrfile=missions\\m2.scr\n");
-    EXPECT_EQ(d.scriptSource, "");
-    // The extension is cut at the last '.' of the whole path, folders included.
-    parse("[MapFiles]\nscrfile=script\n", "lv.d/x.mmp");
-    EXPECT_EQ(d.scriptSource, dir.folder() + "lv.mis");
-}
-
 TEST(MapDisplayName, CutBeforeThePlayerCount) {
     const std::tuple<std::string, int, std::string, std::string> cases[] = {
         {"Downtown - 4", 4, "x.mmp", "Downtown"},
@@ -116,9 +118,9 @@ TEST(MapDisplayName, CutBeforeThePlayerCount) {
         {"--4", 4, "x.mmp", "--4"},
         {"a4 -4", 4, "x.mmp", "a4"},  // up to the last byte before it that is no blank or dash
         {" -4x4", 4, "x.mmp", " -4x"},
-        {"Map\xA0\xFF" "4", 4, "x.mmp", "Map"},  // bytes 128..255 count as blanks
+        {"Map\240\3774", 4, "x.mmp", "Map"},  // bytes 128..255 count as blanks
         {"No digit here", 3, "x.mmp", "No digit here"},
-        {"a:b - 2", 2, "x.mmp", "a_b"},               // sanitised before cutting
+        {"a:b - 2", 2, "x.mmp", "a_b"},             // sanitised before cutting
         {"", 4, "D:\\maps\\town.mmp", "town.mmp"},  // no description: the source's file name
         {"", 4, "a\\b/c.gmp", "b/c.gmp"},
     };

@@ -15,11 +15,11 @@ protected:
 
 TEST_F(MapExtras, ZonesInZoneCoordinatesSortedByArea) {
     MapWriter writer;
-    writer.addZone({1, 0, 0, 10, 10, "big"});               // area 100
-    writer.addZone({14, 10, 20, 5, 3, "mid"});              // area 15
-    writer.addZone({0, 0, 0, 2, 3, "a"});                   // area 6
+    writer.addZone({1, 0, 0, 10, 10, "big"});                 // area 100
+    writer.addZone({14, 10, 20, 5, 3, "mid"});                // area 15
+    writer.addZone({0, 0, 0, 2, 3, "a"});                     // area 6
     writer.addZone({0, 5, 5, 3, 2, std::string("b\0c", 3)});  // area 6, the name stops at the zero
-    writer.addZone({16, 3, 3, 0, 9, ""});                   // area 0
+    writer.addZone({16, 3, 3, 0, 9, ""});                     // area 0
     ASSERT_TRUE(load(writer));
 
     std::string order;  // equal areas keep their file order
