@@ -1,7 +1,6 @@
 // Level files from strangers: size fields that lie, records cut off by their
-// chunk, numbers pointing outside every table. The readers must stay inside
-// the file and their fixed stores, allocate no more than the file can fill,
-// and always finish.
+// chunk, numbers pointing outside every table. The readers must stay inside the
+// file and their fixed stores, allocate no more than the file holds, and finish.
 #include <gtest/gtest.h>
 
 #include "test_support.h"
@@ -9,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <memory>
 #include <new>
 #include <sys/wait.h>
 
@@ -17,9 +15,8 @@
 #include "formats/file_reader.h"
 #include "image/tga_reader.h"
 
-// Allocation watch: the largest single request made through operator new
-// while a Watch is alive. Everything goes to malloc/free, so sanitizer builds
-// still see matching pairs.
+// The largest single request made through operator new while a Watch lives.
+// All of it goes to malloc/free, so sanitizer builds still see matching pairs.
 namespace {
 std::atomic<bool> gWatching{false};
 std::atomic<size_t> gLargest{0};
@@ -223,15 +220,13 @@ TEST(HostileDmap, NumbersPastTheChunkLeaveTheirBlocksEmpty) {
     constexpr size_t BaseBytes = 65536 * 4;
     MapFile map;
     LevelChecksum checksum;
-    // Decodes from an exact copy, so that a read past the chunk is a read
+    // Decodes from an exact-size copy, so that a read past the chunk is a read
     // past the buffer; gives the number of blocks placed.
     auto decode = [&](const ByteVec& data, size_t size = SIZE_MAX) {
-        size = std::min(size, data.size());
+        const ByteVec exact(data.begin(), data.begin() + long(std::min(size, data.size())));
         map.clear();
         checksum.reset();
-        std::unique_ptr<uint8_t[]> exact(new uint8_t[size]);
-        std::copy(data.begin(), data.begin() + long(size), exact.get());
-        decodeDmap(exact.get(), size, map, checksum);
+        decodeDmap(exact.data(), exact.size(), map, checksum);
         return size_t(
             std::count_if(map.data(), map.data() + MapFile::BlockCount, [](const BlockInfo& b) { return b.lid != 0; }));
     };

@@ -133,9 +133,7 @@ TEST(MapDescriptionCompletion, WithoutDescriptionFile) {
     d.gmpfile = "maps\\town.gmp";
     d.scriptSource = "keep.mis";  // no script path: left as it was
     finishMapDescription(d);
-    EXPECT_EQ(d.gmpfile, "maps/town.gmp");
-    EXPECT_EQ(d.displayName, "town.gmp");
-    EXPECT_EQ(d.scriptSource, "keep.mis");
+    EXPECT_EQ(d.gmpfile + " " + d.displayName + " " + d.scriptSource, "maps/town.gmp town.gmp keep.mis");
     for (const char* file : {"", "maps/"}) {
         MapDescription e;
         e.descriptionFile = file;

@@ -3,6 +3,8 @@
 
 #include "test_support.h"
 
+#include <tuple>
+
 using namespace vant;
 using namespace vant::test;
 
@@ -84,11 +86,7 @@ TEST_F(MapExtras, AnimationsFillListAndTileTableEachLoadAnew) {
 // The water tile: the animated water lid used most on layers 0 to 6, else
 // the most used lid; the first tile to reach the best count keeps it.
 TEST(WaterTile, ChosenFromTheLidsAsCounted) {
-    struct Run {
-        int z;
-        uint16_t tile;
-        int squares;
-    };
+    using Run = std::tuple<int, uint16_t, int>;  // layer, lid, squares
     const struct {
         std::vector<uint16_t> water, animated;
         std::vector<Run> runs;  // laid square by square from row 255 down, as counted
@@ -111,9 +109,8 @@ TEST(WaterTile, ChosenFromTheLidsAsCounted) {
         for (uint16_t t : cases[i].water) level.surfaceGroup[t] = 2;
         for (uint16_t t : cases[i].animated) level.map.tileToAnimation[t] = 0;
         std::array<int, MapDepth> next{};
-        for (const Run& r : cases[i].runs)
-            for (int n = 0; n < r.squares; ++n, ++next[r.z])
-                level.map.at(next[r.z] % 256, 255 - next[r.z] / 256, r.z).lid = r.tile;
+        for (const auto& [z, tile, squares] : cases[i].runs)
+            for (int n = 0; n < squares; ++n, ++next[z]) level.map.at(next[z] % 256, 255 - next[z] / 256, z).lid = tile;
         chooseWaterTile(level);
         EXPECT_EQ(level.map.waterTile, cases[i].tile);
         EXPECT_EQ(level.map.waterTileAnimated, cases[i].isAnimated);
