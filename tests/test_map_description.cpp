@@ -4,230 +4,142 @@
 #include "test_support.h"
 
 #include <filesystem>
-#include <fstream>
-#include <string>
-#include <unistd.h>
+#include <tuple>
 
+#include "formats/level_writer.h"
 #include "formats/map_description.h"
 
 using namespace vant;
 using namespace vant::test;
+using namespace std::string_literals;
 
 namespace {
 
-namespace fs = std::filesystem;
+class MapDescriptionFile : public ::testing::Test {
+protected:
+    // Writes the text as `name` in the folder and parses it into a fresh d.
+    bool parse(const std::string& text, const std::string& name = "m.mmp") {
+        EXPECT_TRUE(saveText(dir.file(name), text));
+        d = MapDescription{};
+        return parseMapDescription(d, dir.file(name));
+    }
+    // The fields a file can set, and what completion makes of them; the
+    // folder written as "~/".
+    std::string fields() const {
+        std::string s = "gmp=" + d.gmpfile + " sty=" + d.styfile + " scr=" + d.scrfile + " mis=" + d.scriptSource +
+                        " desc=" + d.description + " players=" + std::to_string(d.playercount) +
+                        " name=" + d.displayName;
+        for (size_t at; (at = s.find(dir.folder())) != std::string::npos;) s.replace(at, dir.folder().size(), "~/");
+        return s;
+    }
 
-
-void writeText(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-struct Parsed {
-    bool ok;
+    TempDir dir;
     MapDescription d;
 };
 
-Parsed parse(const std::string& path, const std::string& text) {
-    writeText(path, text);
-    Parsed p{false, {}};
-    p.ok = parseMapDescription(p.d, path);
-    return p;
-}
+TEST_F(MapDescriptionFile, HeaderKeysAndPaths) {
+    std::filesystem::create_directories(dir.path / "missions");
+    ASSERT_TRUE(saveText(dir.file("missions/m1.mis"), "source"));
+    ASSERT_TRUE(
+        parse("  [MapFiles]  \r\nGmpFile = city.gmp\r\n  STYFILE=wil.sty\r\nscrfile = missions\\m1.scr \r\n"
+              "Description = Big=City\r\nPlayerCount=6\r\n"));
+    EXPECT_EQ(fields(),
+              "gmp=~/city.gmp sty=~/wil.sty scr=~/missions/m1.scr mis=~/missions/m1.mis desc=Big=City "
+              "players=6 name=Big=City");
+    EXPECT_EQ(d.descriptionFile, dir.file("m.mmp"));
+    parse("[MapFiles]\nscrfile=missions\\m2.scr\n");  // no source beside this one
+    EXPECT_EQ(d.scriptSource, "");
+    // The extension is cut at the last '.' of the whole path, folders included.
+    std::filesystem::create_directories(dir.path / "lv.d");
+    ASSERT_TRUE(saveText(dir.file("lv.mis"), "source"));
+    parse("[MapFiles]\nscrfile=script\n", "lv.d/x.mmp");
+    EXPECT_EQ(d.scriptSource, dir.folder() + "lv.mis");
 
-}  // namespace
-
-TEST(MapDescriptionFile, HeaderKeysAndPaths) {
-    TempDir dir;
-    const std::string path = dir.file("city.mmp");
-    Parsed p = parse(path,
-                     "  [MapFiles]  \r\n"
-                     "GmpFile = city.gmp\r\n"
-                     "  STYFILE=wil.sty\r\n"
-                     "scrfile = missions\\m1.scr \r\n"
-                     "Description = Big=City\r\n"
-                     "PlayerCount=6\r\n");
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.d.gmpfile, dir.folder() + "city.gmp");
-    EXPECT_EQ(p.d.styfile, dir.folder() + "wil.sty");
-    EXPECT_EQ(p.d.scrfile, dir.folder() + "missions/m1.scr");
-    EXPECT_EQ(p.d.descriptionFile, path);
-    EXPECT_EQ(p.d.description, "Big=City");
-    EXPECT_EQ(p.d.playercount, 6);
-    EXPECT_EQ(p.d.displayName, "Big=City");
-    // No m1.mis beside the script.
-    EXPECT_EQ(p.d.scriptSource, "");
-    // Fields the file does not name keep their defaults.
-    EXPECT_EQ(p.d.checksum, 0u);
-    EXPECT_EQ(p.d.listSequence, -1);
-    EXPECT_EQ(p.d.thumbnailSlot, -1);
-    EXPECT_EQ(p.d.matchMarker, 0);
-
-    // Backslashes in the description path itself, and bytes 0, 254 and 255
-    // dropped inside the header line.
-    const std::string back = dir.path.string() + "\\b.mmp";
-    writeText(dir.file("b.mmp"), std::string("[Map\xFE" "Fi") + '\0' + "les]\nstyfile=x.sty");
-    MapDescription d;
-    EXPECT_TRUE(parseMapDescription(d, back));
+    // Backslashes in the description's own path; bytes 0, 254 and 255 are
+    // dropped from a line.
+    ASSERT_TRUE(saveText(dir.file("b.mmp"), "[Map\376Fi\0les]\nstyfile=x.sty"s));
+    d = MapDescription{};
+    EXPECT_TRUE(parseMapDescription(d, dir.path.string() + "\\b.mmp"));
     EXPECT_EQ(d.descriptionFile, dir.file("b.mmp"));
-    EXPECT_EQ(d.styfile, dir.folder() + "x.sty");
-    EXPECT_EQ(d.gmpfile, "");
-    EXPECT_EQ(d.displayName, "b.mmp");
+    EXPECT_EQ(fields(), "gmp= sty=~/x.sty scr= mis= desc= players=1 name=b.mmp");
 }
 
-TEST(MapDescriptionFile, UnrecognisedStarts) {
-    TempDir dir;
-    const std::string path = dir.file("u.mmp");
-    for (const std::string& text : {std::string("\n[MapFiles]\ngmpfile=a.gmp\n"), std::string("\r\n[MapFiles]\n"),
-                                   std::string("; comment\n[MapFiles]\n"), std::string("\xEF\xBB\xBF[MapFiles]\n"),
-                                   std::string("gmpfile=a.gmp\n[MapFiles]\n"), std::string("[MapFiles\n")}) {
-        Parsed p = parse(path, text);
-        EXPECT_FALSE(p.ok) << text;
-        EXPECT_EQ(p.d.displayName, "") << "completion does not run";
-        EXPECT_EQ(p.d.gmpfile, "");
+TEST_F(MapDescriptionFile, OnlyTheHeaderMayComeFirst) {
+    for (const char* text : {"\n[MapFiles]\ngmpfile=a.gmp\n", "\r\n[MapFiles]\n", "; comment\n[MapFiles]\n",
+                             "\xEF\xBB\xBF[MapFiles]\n", "gmpfile=a.gmp\n[MapFiles]\n", "[MapFiles\n"}) {
+        EXPECT_FALSE(parse(text)) << text;
+        EXPECT_EQ(fields(), "gmp= sty= scr= mis= desc= players=1 name=") << text;  // not completed
     }
-    // Header only, no line break: recognised, no keys.
-    Parsed h = parse(path, "[mapfiles]");
-    EXPECT_TRUE(h.ok);
-    EXPECT_EQ(h.d.displayName, "u.mmp");
-    EXPECT_EQ(h.d.playercount, 1);
-    // An empty file has no line before a header: read to its end.
-    Parsed e = parse(path, "");
-    EXPECT_TRUE(e.ok);
-    EXPECT_EQ(e.d.displayName, "u.mmp");
-
-    // A file that cannot be opened: true, defaults, no completion.
-    MapDescription d;
-    const std::string missing = dir.file("missing.mmp");
-    EXPECT_TRUE(parseMapDescription(d, missing));
-    EXPECT_EQ(d.descriptionFile, missing);
+    // A header without a line break, or an empty file: read to the end.
+    for (const char* text : {"[mapfiles]", ""}) {
+        EXPECT_TRUE(parse(text));
+        EXPECT_EQ(d.displayName, "m.mmp");
+    }
+    // A file that cannot be opened: true, nothing read, not completed.
+    d = MapDescription{};
+    EXPECT_TRUE(parseMapDescription(d, dir.file("missing.mmp")));
+    EXPECT_EQ(d.descriptionFile, dir.file("missing.mmp"));
     EXPECT_EQ(d.displayName, "");
-    EXPECT_EQ(d.gmpfile, "");
-    EXPECT_EQ(d.playercount, 1);
 }
 
-TEST(MapDescriptionFile, KeyLineRules) {
-    TempDir dir;
-    const std::string path = dir.file("k.mmp");
-    Parsed p = parse(path,
-                     "[MapFiles]\n"
-                     "gmpfile=first.gmp\n"
-                     "gmpfile=second.gmp\n"
-                     "unknown=1\n"
-                     "just a line\n"
-                     "[Other]\n"
-                     "styfile=late.sty\n"
-                     "playercount=260\n"
-                     "description=One|Two: Three?\n"
-                     "scrfile=");
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.d.gmpfile, dir.folder() + "second.gmp");
-    EXPECT_EQ(p.d.styfile, dir.folder() + "late.sty");
-    EXPECT_EQ(p.d.playercount, 4);
-    EXPECT_EQ(p.d.description, "One/Two: Three?");
-    EXPECT_EQ(p.d.displayName, "One_Two_ Three_");
-    // "scrfile=" as the last bytes is one part: ignored.
-    EXPECT_EQ(p.d.scrfile, "");
+TEST_F(MapDescriptionFile, KeyLineRules) {
+    // The last of a key wins; lines without "=" and other sections change
+    // nothing; "scrfile=" as the very last bytes is a single part.
+    ASSERT_TRUE(
+        parse("[MapFiles]\ngmpfile=first.gmp\ngmpfile=second.gmp\nunknown=1\njust a line\n[Other]\n"
+              "styfile=late.sty\nplayercount=260\ndescription=One|Two: Three?\nscrfile="));
+    EXPECT_EQ(fields(),
+              "gmp=~/second.gmp sty=~/late.sty scr= mis= desc=One/Two: Three? players=4 name=One_Two_ Three_");
+    // "=" then a line break: the value is the trimmed line break.
+    parse("[MapFiles]\nstyfile=\nplayercount=many\n");
+    EXPECT_EQ(fields(), "gmp= sty=~/ scr= mis= desc= players=0 name=m.mmp");
 
-    // "=" followed by a line break: the value is the line break, trimmed.
-    Parsed q = parse(path, "[MapFiles]\nstyfile=\nplayercount=many\n");
-    EXPECT_EQ(q.d.styfile, dir.folder());
-    EXPECT_EQ(q.d.playercount, 0);
+    // A line longer than 1,024 bytes is two lines; the second can be a key.
+    const std::string longText(1024 - 12, 'x');
+    parse("[MapFiles]\ndescription=" + longText + "gmpfile=z.gmp\n");
+    EXPECT_EQ(d.description, longText);
+    EXPECT_EQ(d.gmpfile, dir.folder() + "z.gmp");
 
-    // No key: the count stays 1.
-    Parsed r = parse(path, "[MapFiles]\ngmpfile=x.gmp\n");
-    EXPECT_EQ(r.d.playercount, 1);
-
-    // A line longer than 1,024 bytes is two lines; the second piece can be a
-    // key line of its own.
-    const std::string longDesc(1024 - 12, 'x');
-    Parsed l = parse(path, "[MapFiles]\ndescription=" + longDesc + "gmpfile=z.gmp\n");
-    EXPECT_EQ(l.d.description, longDesc);
-    EXPECT_EQ(l.d.gmpfile, dir.folder() + "z.gmp");
-}
-
-TEST(MapDescriptionFile, FieldsNotNamedKeepTheirValues) {
-    TempDir dir;
-    const std::string path = dir.file("keep.mmp");
-    writeText(path, "[MapFiles]\ngmpfile=a.gmp\n");
-    MapDescription d;
+    // Fields the file does not name keep what the record held.
+    d = MapDescription{};
     d.styfile = "old\\style.sty";
-    d.checksum = 7;
-    d.listSequence = 3;
     d.playercount = 9;
-    ASSERT_TRUE(parseMapDescription(d, path));
+    ASSERT_TRUE(parseMapDescription(d, dir.file("m.mmp")));
     EXPECT_EQ(d.styfile, "old/style.sty");
-    EXPECT_EQ(d.checksum, 7u);
-    EXPECT_EQ(d.listSequence, 3);
     EXPECT_EQ(d.playercount, 9);
 }
 
-TEST(MapDescriptionFile, DisplayNames) {
-    EXPECT_EQ(mapDisplayName("Downtown - 4", 4, "x.mmp"), "Downtown");
-    EXPECT_EQ(mapDisplayName("Area 51 deathmatch", 5, "x.mmp"), "Area");
-    // First digit of the count: 12 looks for '1'.
-    EXPECT_EQ(mapDisplayName("City 12", 12, "x.mmp"), "City");
-    // The digit at position 0 never cuts.
-    EXPECT_EQ(mapDisplayName("4 players", 4, "x.mmp"), "4 players");
-    EXPECT_EQ(mapDisplayName("x-4", 4, "x.mmp"), "x");
-    EXPECT_EQ(mapDisplayName("--4", 4, "x.mmp"), "--4");
-    // The cut keeps everything up to the last byte before the digit that is
-    // neither a blank nor a dash.
-    EXPECT_EQ(mapDisplayName("a4 -4", 4, "x.mmp"), "a4");
-    EXPECT_EQ(mapDisplayName(" -4x4", 4, "x.mmp"), " -4x");
-    // Bytes 128..255 count as blanks.
-    EXPECT_EQ(mapDisplayName("Map\xA0\xFF" "4", 4, "x.mmp"), "Map");
-    EXPECT_EQ(mapDisplayName("No digit here", 3, "x.mmp"), "No digit here");
-    EXPECT_EQ(mapDisplayName("Zero 0", 0, "x.mmp"), "Zero");
-    // Sanitised before cutting.
-    EXPECT_EQ(mapDisplayName("a:b - 2", 2, "x.mmp"), "a_b");
-    // No description: the source's file name with extension.
-    EXPECT_EQ(mapDisplayName("", 4, "D:\\maps\\town.mmp"), "town.mmp");
-    EXPECT_EQ(mapDisplayName("", 4, "a\\b/c.gmp"), "b/c.gmp");
+TEST(MapDisplayName, CutBeforeThePlayerCount) {
+    const std::tuple<std::string, int, std::string, std::string> cases[] = {
+        {"Downtown - 4", 4, "x.mmp", "Downtown"},
+        {"Area 51 deathmatch", 5, "x.mmp", "Area"},
+        {"City 12", 12, "x.mmp", "City"},        // the first digit of the count
+        {"4 players", 4, "x.mmp", "4 players"},  // a digit at position 0 never cuts
+        {"--4", 4, "x.mmp", "--4"},
+        {"a4 -4", 4, "x.mmp", "a4"},  // up to the last byte before it that is no blank or dash
+        {" -4x4", 4, "x.mmp", " -4x"},
+        {"Map\240\3774", 4, "x.mmp", "Map"},  // bytes 128..255 count as blanks
+        {"No digit here", 3, "x.mmp", "No digit here"},
+        {"a:b - 2", 2, "x.mmp", "a_b"},             // sanitised before cutting
+        {"", 4, "D:\\maps\\town.mmp", "town.mmp"},  // no description: the source's file name
+        {"", 4, "a\\b/c.gmp", "b/c.gmp"},
+    };
+    for (const auto& [description, players, source, expected] : cases)
+        EXPECT_EQ(mapDisplayName(description, players, source), expected) << description;
 }
 
-TEST(MapDescriptionFile, CompletionStep) {
-    // No description file: the map file names the map.
+TEST(MapDescriptionCompletion, WithoutDescriptionFile) {
     MapDescription d;
     d.gmpfile = "maps\\town.gmp";
+    d.scriptSource = "keep.mis";  // no script path: left as it was
     finishMapDescription(d);
-    EXPECT_EQ(d.gmpfile, "maps/town.gmp");
-    EXPECT_EQ(d.displayName, "town.gmp");
-    EXPECT_EQ(d.scriptSource, "");
-
-    MapDescription empty;
-    finishMapDescription(empty);
-    EXPECT_EQ(empty.displayName, "(no name)");
-
-    MapDescription folderOnly;
-    folderOnly.descriptionFile = "maps/";
-    finishMapDescription(folderOnly);
-    EXPECT_EQ(folderOnly.displayName, "(no name)");
-
-    // An empty script path leaves the script source as it was.
-    MapDescription kept;
-    kept.scriptSource = "keep.mis";
-    finishMapDescription(kept);
-    EXPECT_EQ(kept.scriptSource, "keep.mis");
+    EXPECT_EQ(d.gmpfile + " " + d.displayName + " " + d.scriptSource, "maps/town.gmp town.gmp keep.mis");
+    for (const char* file : {"", "maps/"}) {
+        MapDescription e;
+        e.descriptionFile = file;
+        finishMapDescription(e);
+        EXPECT_EQ(e.displayName, "(no name)") << file;
+    }
 }
 
-TEST(MapDescriptionFile, ScriptSourceBesideTheCompiledScript) {
-    TempDir dir;
-    fs::create_directories(dir.path / "missions");
-    writeText(dir.file("missions/m1.mis"), "source");
-    const std::string path = dir.file("s.mmp");
-    Parsed p = parse(path, "[MapFiles]\nscrfile=missions\\m1.scr\n");
-    EXPECT_EQ(p.d.scrfile, dir.folder() + "missions/m1.scr");
-    EXPECT_EQ(p.d.scriptSource, dir.folder() + "missions/m1.mis");
-
-    Parsed q = parse(path, "[MapFiles]\nscrfile=missions\\m2.scr\n");
-    EXPECT_EQ(q.d.scriptSource, "");
-
-    // The extension is cut at the last '.' of the whole path, even one in
-    // a folder name.
-    fs::create_directories(dir.path / "lv.d");
-    writeText(dir.file("lv.mis"), "source");
-    Parsed r = parse(dir.file("lv.d/x.mmp"), "[MapFiles]\nscrfile=script\n");
-    EXPECT_EQ(r.d.scrfile, dir.folder() + "lv.d/script");
-    EXPECT_EQ(r.d.scriptSource, dir.folder() + "lv.mis");
-}
+}  // namespace

@@ -48,11 +48,15 @@ inline void put32(ByteVec& v, uint32_t x) {
 
 }  // namespace vant::test
 
-// Shared by the image and minimap output tests.
+// Shared by the tests of files and readers.
 #include <fstream>
 #include <iterator>
 
 #include "app/runtime.h"
+#include "formats/level_writer.h"
+#include "formats/map.h"
+#include "formats/style.h"
+#include "maplist/map_list.h"
 
 namespace vant::test {
 
@@ -72,6 +76,66 @@ struct RecordedBoxes {
             boxes.push_back(caption + "|" + text);
             return 0;
         };
+    }
+};
+
+// Reference CRC-32 register update, bit by bit: reflected 0xEDB88320, no
+// inversions, as the level checksum is defined.
+inline uint32_t crcBitwise(uint32_t crc, const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; ++k) crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return crc;
+}
+inline uint32_t crcBitwise(const ByteVec& v) { return crcBitwise(0, v.data(), v.size()); }
+
+inline uint32_t get32(const ByteVec& v, size_t at) {
+    return uint32_t(v[at]) | (uint32_t(v[at + 1]) << 8) | (uint32_t(v[at + 2]) << 16) | (uint32_t(v[at + 3]) << 24);
+}
+
+// A chunk whose size field says `claimed`, or its real size when negative.
+struct RawChunk {
+    std::string type;
+    ByteVec data;
+    int64_t claimed = -1;
+};
+
+// A chunk file written by hand: magic, version 1, then the chunks as given,
+// size fields that lie included.
+inline ByteVec rawChunkFile(const std::string& magic, const std::vector<RawChunk>& chunks) {
+    ByteVec v(magic.begin(), magic.end());
+    put16(v, 1);
+    for (const RawChunk& c : chunks) {
+        for (size_t i = 0; i < 4; ++i) v.push_back(i < c.type.size() ? uint8_t(c.type[i]) : 0);
+        put32(v, c.claimed < 0 ? uint32_t(c.data.size()) : uint32_t(c.claimed));
+        v.insert(v.end(), c.data.begin(), c.data.end());
+    }
+    return v;
+}
+
+// A level loaded from files written in a temporary folder, with a runtime
+// that answers every message box and records it as "caption|text". The
+// checksum goes on from load to load.
+struct LevelFiles : RecordedBoxes {
+    TempDir dir;
+    MapList maps;
+    Level level;
+
+    // Saves the bytes as `name` and loads them as a style (".sty") or a map,
+    // headless or windowed (then from a one-entry map list).
+    bool loadHeadless(const std::string& name, const ByteVec& bytes) { return load(name, bytes, false); }
+    bool loadWindowed(const std::string& name, const ByteVec& bytes) { return load(name, bytes, true); }
+    bool load(const std::string& name, const ByteVec& bytes, bool windowed) {
+        const std::string path = dir.file(name);
+        EXPECT_TRUE(saveBytes(path, bytes));
+        rt.headless = !windowed;
+        maps.clear();
+        maps.entries.emplace_back();
+        const bool style = name.ends_with(".sty");
+        (style ? maps.entries[0].styfile : maps.entries[0].gmpfile) = path;
+        const int index = windowed ? 0 : -1;
+        return style ? loadStyle(rt, level, maps, index, path) : loadMap(rt, level, maps, index, path);
     }
 };
 

@@ -1,271 +1,120 @@
 // Zones, tile animations and the water tile of a windowed map load.
 #include <gtest/gtest.h>
 
-#include "app/runtime.h"
-#include "formats/level_writer.h"
-#include "formats/map.h"
-#include "maplist/map_list.h"
-#include "work_folder.h"
+#include "test_support.h"
+
+#include <tuple>
 
 using namespace vant;
-using vant::test::WorkFolder;
+using namespace vant::test;
 
 namespace {
 
-class MapExtras : public ::testing::Test {
+class MapExtras : public ::testing::Test, public LevelFiles {
 protected:
-    MapExtras() { rt.responder = [](int, const std::string&, const std::string&) { return AnswerNone; }; }
-
-    // Writes the map and loads it as the windowed program does.
-    bool load(const MapWriter& writer) { return loadBytes(writer.bytes()); }
-    bool loadBytes(const std::vector<uint8_t>& bytes) {
-        const std::string path = folder / "city.gmp";
-        EXPECT_TRUE(saveBytes(path, bytes));
-        MapDescription entry;
-        entry.gmpfile = path;
-        maps.clear();
-        appendMap(maps, entry);
-        return loadMap(rt, level, maps, 0, std::string());
-    }
-
-    // A map file whose only extra chunk is `type` with these bytes, followed
-    // by a chunk that must never be read as part of it.
-    std::vector<uint8_t> mapWithRawChunk(const std::string& type, std::vector<uint8_t> data) {
-        MapWriter writer;
-        writer.addChunk(type, std::move(data));
-        writer.addChunk("LGHT", std::vector<uint8_t>(64, 0x41));
-        return writer.bytes(BlockMapFormat::Umap);
-    }
-
-    WorkFolder folder;
-    Runtime rt;
-    MapList maps;
-    Level level;
+    bool load(const MapWriter& writer) { return loadWindowed("city.gmp", writer.bytes()); }
 };
 
-TEST_F(MapExtras, ZoneEdgesInZoneCoordinatesAndSortedByArea) {
+TEST_F(MapExtras, ZonesInZoneCoordinatesSortedByArea) {
     MapWriter writer;
-    writer.addZone({1, 0, 0, 10, 10, "big"});   // area 100
-    writer.addZone({14, 10, 20, 5, 3, "mid"});   // area 15
-    writer.addZone({2, 7, 7, 2, 2, "small"});    // area 4
-    writer.addZone({16, 3, 3, 0, 9, "flat"});    // area 0
+    writer.addZone({1, 0, 0, 10, 10, "big"});                 // area 100
+    writer.addZone({14, 10, 20, 5, 3, "mid"});                // area 15
+    writer.addZone({0, 0, 0, 2, 3, "a"});                     // area 6
+    writer.addZone({0, 5, 5, 3, 2, std::string("b\0c", 3)});  // area 6, the name stops at the zero
+    writer.addZone({16, 3, 3, 0, 9, ""});                     // area 0
     ASSERT_TRUE(load(writer));
 
-    const auto& zones = level.map.zones;
-    ASSERT_EQ(zones.size(), 4u);
-    EXPECT_EQ(zones[0].name, "flat");
-    EXPECT_EQ(zones[1].name, "small");
-    EXPECT_EQ(zones[2].name, "mid");
-    EXPECT_EQ(zones[3].name, "big");
-    EXPECT_EQ(zones[1].id, 2);
-    EXPECT_EQ(zones[3].id, 0);
+    std::string order;  // equal areas keep their file order
+    for (const ZoneRecord& z : level.map.zones) order += z.name + ":" + std::to_string(z.id) + " ";
+    EXPECT_EQ(order, ":4 a:2 b:3 mid:1 big:0 ");
     EXPECT_EQ(level.map.selectedZone, -1);
-
-    const ZoneRecord& mid = zones[2];
+    // Row y has its top edge at 256 - y: y1 is the lower edge, y2 the upper.
+    const ZoneRecord& mid = level.map.zones[3];
+    EXPECT_EQ(std::vector<float>({mid.x1, mid.y1, mid.x2, mid.y2}), std::vector<float>({10, 233, 15, 236}));
     EXPECT_EQ(mid.type, 14u);
-    EXPECT_FLOAT_EQ(mid.x1, 10.0f);
-    EXPECT_FLOAT_EQ(mid.x2, 15.0f);
-    EXPECT_FLOAT_EQ(mid.y1, 233.0f);
-    EXPECT_FLOAT_EQ(mid.y2, 236.0f);
     EXPECT_EQ(mid.state, 0u);
-    EXPECT_STREQ(zoneTypeName(mid.type), "Gang");
-    EXPECT_STREQ(zoneTypeName(0), "General purpose");
+
+    sortZonesByArea(level.map, 1);
+    EXPECT_EQ(level.map.selectedZone, 3);
+    sortZonesByArea(level.map, 7);
+    EXPECT_EQ(level.map.selectedZone, -1);
+    EXPECT_STREQ(zoneTypeName(14), "Gang");
     EXPECT_STREQ(zoneTypeName(20), "Arrest restart");
     EXPECT_EQ(zoneTypeName(21), nullptr);
 }
 
-TEST_F(MapExtras, EqualAreasKeepFileOrderAndSortSelectsById) {
+TEST_F(MapExtras, AnimationsFillListAndTileTableEachLoadAnew) {
     MapWriter writer;
-    writer.addZone({0, 0, 0, 2, 3, "a"});
-    writer.addZone({0, 5, 5, 3, 2, "b"});
-    writer.addZone({0, 9, 9, 1, 1, "c"});
-    ASSERT_TRUE(load(writer));
-    ASSERT_EQ(level.map.zones.size(), 3u);
-    EXPECT_EQ(level.map.zones[0].name, "c");
-    EXPECT_EQ(level.map.zones[1].name, "a");
-    EXPECT_EQ(level.map.zones[2].name, "b");
-
-    sortZonesByArea(level.map, 1);
-    EXPECT_EQ(level.map.selectedZone, 2);
-    sortZonesByArea(level.map, 7);
-    EXPECT_EQ(level.map.selectedZone, -1);
-}
-
-TEST_F(MapExtras, ZoneNamesStopAtZeroByte) {
-    MapWriter writer;
-    writer.addZone({0, 1, 1, 1, 1, ""});
-    writer.addZone({0, 1, 1, 2, 2, std::string("ab\0cd", 5)});
-    ASSERT_TRUE(load(writer));
-    ASSERT_EQ(level.map.zones.size(), 2u);
-    EXPECT_EQ(level.map.zones[0].name, "");
-    EXPECT_EQ(level.map.zones[1].name, "ab");
-}
-
-TEST_F(MapExtras, ZoneRecordCutByChunkEndIsDropped) {
-    // One whole record, then a header announcing a 40-byte name of which the
-    // chunk holds 3 bytes; the bytes after the chunk must not complete it.
-    std::vector<uint8_t> data = {8, 1, 2, 3, 4, 2, 'o', 'k', 8, 1, 2, 3, 4, 40, 'c', 'u', 't'};
-    ASSERT_TRUE(loadBytes(mapWithRawChunk("ZONE", data)));
-    ASSERT_EQ(level.map.zones.size(), 1u);
-    EXPECT_EQ(level.map.zones[0].name, "ok");
-
-    // A header that is itself incomplete.
-    ASSERT_TRUE(loadBytes(mapWithRawChunk("ZONE", {8, 1, 2, 3, 4, 0, 9, 9})));
-    EXPECT_EQ(level.map.zones.size(), 1u);
-}
-
-TEST_F(MapExtras, MissingOrEmptyZoneChunkLeavesNoZones) {
-    MapWriter withZone;
-    withZone.addZone({0, 1, 1, 1, 1, "old"});
-    ASSERT_TRUE(load(withZone));
-    ASSERT_EQ(level.map.zones.size(), 1u);
-
-    ASSERT_TRUE(load(MapWriter()));
-    EXPECT_TRUE(level.map.zones.empty());
-    EXPECT_EQ(level.map.selectedZone, -1);
-
-    ASSERT_TRUE(loadBytes(mapWithRawChunk("ZONE", {})));
-    EXPECT_TRUE(level.map.zones.empty());
-}
-
-TEST_F(MapExtras, HeadlessLoadReadsNeitherZonesNorAnimations) {
-    MapWriter writer;
-    writer.addZone({0, 1, 1, 1, 1, "z"});
-    writer.addAnimation({20, 0, 0, {21, 22}});
-    rt.headless = true;
-    ASSERT_TRUE(load(writer));
-    EXPECT_TRUE(level.map.zones.empty());
-    EXPECT_TRUE(level.map.animations.empty());
-    EXPECT_EQ(level.map.tileToAnimation[20], -1);
-}
-
-TEST_F(MapExtras, AnimationsFillListAndTileTable) {
-    MapWriter writer;
+    writer.addZone({0, 1, 1, 1, 1, "old"});
     writer.addAnimation({20, 3, 4, {100, 101, 102}});
-    writer.addAnimation({0, 0, 0, {5}});
-    writer.addAnimation({20, 1, 2, {}});
+    writer.addAnimation({0, 0, 0, {5}});  // listed, never entered
+    writer.addAnimation({20, 1, 2, {}});  // the later one wins
     writer.addAnimation({1023, 0, 0, {7, 8}});
+    writer.addAnimation({1024, 0, 0, {9}});  // outside the table
     ASSERT_TRUE(load(writer));
-
     const auto& list = level.map.animations;
-    ASSERT_EQ(list.size(), 4u);
+    ASSERT_EQ(list.size(), 5u);
     EXPECT_EQ(list[0].base, 20);
     EXPECT_EQ(list[0].byte2, 3);
     EXPECT_EQ(list[0].byte3, 4);
     EXPECT_EQ(list[0].frames, (std::vector<uint16_t>{100, 101, 102}));
     EXPECT_TRUE(list[2].frames.empty());
-    EXPECT_EQ(list[3].frames, (std::vector<uint16_t>{7, 8}));
+    EXPECT_EQ(list[4].base, 1024);
+    for (int t = 0; t < TileCount; ++t)
+        EXPECT_EQ(level.map.tileToAnimation[size_t(t)], t == 20 ? 2 : t == 1023 ? 3 : -1) << t;
 
-    EXPECT_EQ(level.map.tileToAnimation[20], 2);  // the later one wins
-    EXPECT_EQ(level.map.tileToAnimation[0], -1);  // listed, never entered
-    EXPECT_EQ(level.map.tileToAnimation[1023], 3);
-    EXPECT_EQ(level.map.tileToAnimation[100], -1);
-}
-
-TEST_F(MapExtras, AnimationCutByChunkEndIsDroppedAndBadBaseNotEntered) {
-    // Base 1024 (outside the table), one frame; then base 30 announcing 9
-    // frames of which the chunk holds one.
-    std::vector<uint8_t> data = {0x00, 0x04, 0, 0, 1, 0, 5, 0, 30, 0, 0, 0, 9, 0, 1, 0};
-    ASSERT_TRUE(loadBytes(mapWithRawChunk("ANIM", data)));
+    // The next load replaces zones (an empty chunk: none) and animations.
+    sortZonesByArea(level.map, 0);  // selects "old"
+    MapWriter next;
+    next.addAnimation({50, 0, 0, {1}});
+    next.addChunk("ZONE", {});
+    ASSERT_TRUE(load(next));
+    EXPECT_TRUE(level.map.zones.empty());
+    EXPECT_EQ(level.map.selectedZone, -1);
     ASSERT_EQ(level.map.animations.size(), 1u);
-    EXPECT_EQ(level.map.animations[0].base, 1024);
-    EXPECT_EQ(level.map.tileToAnimation[30], -1);
-    for (int32_t entry : level.map.tileToAnimation) EXPECT_EQ(entry, -1);
-}
-
-TEST_F(MapExtras, LoadingAgainReplacesAnimations) {
-    MapWriter first;
-    first.addAnimation({40, 0, 0, {1}});
-    ASSERT_TRUE(load(first));
-    MapWriter second;
-    second.addAnimation({50, 0, 0, {1}});
-    ASSERT_TRUE(load(second));
-    ASSERT_EQ(level.map.animations.size(), 1u);
-    EXPECT_EQ(level.map.tileToAnimation[40], -1);
+    EXPECT_EQ(level.map.tileToAnimation[20], -1);
     EXPECT_EQ(level.map.tileToAnimation[50], 0);
+
+    // A headless load reads neither.
+    level = Level{};
+    ASSERT_TRUE(loadHeadless("city.gmp", writer.bytes()));
+    EXPECT_TRUE(level.map.zones.empty());
+    EXPECT_TRUE(level.map.animations.empty());
+    EXPECT_EQ(level.map.tileToAnimation[20], -1);
 }
 
-// The water tile is chosen from the block store as it stands.
-class WaterTile : public ::testing::Test {
-protected:
-    WaterTile() {
+// The water tile: the animated water lid used most on layers 0 to 6, else
+// the most used lid; the first tile to reach the best count keeps it.
+TEST(WaterTile, ChosenFromTheLidsAsCounted) {
+    using Run = std::tuple<int, uint16_t, int>;  // layer, lid, squares
+    const struct {
+        std::vector<uint16_t> water, animated;
+        std::vector<Run> runs;  // laid square by square from row 255 down, as counted
+        uint32_t tile;
+        bool isAnimated;
+    } cases[] = {
+        // Lighting bits above the tile number are ignored; layer 7 never counts.
+        {{300, 301}, {300, 301}, {{0, 5, 10000}, {1, 300, 40}, {6, 0x400 | 301, 50}, {7, 300, 500}}, 301, true},
+        {{300}, {301}, {{0, 300, 30}, {0, 301, 20}, {3, 9, 31}, {7, 12, 500}}, 9, false},
+        {{}, {}, {{0, 70, 1}, {0, 71, 2}, {0, 70, 1}}, 71, false},
+        {{}, {}, {{0, 81, 1}, {0, 0, 65279}, {0, 80, 1}}, 81, false},  // row 255 first, row 0 last
+        {{}, {}, {}, 0, false},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        Level level;
         level.map.clear();
+        level.map.waterTile = 55;
         level.surfaceGroup.fill(0xFFFF);
+        for (uint16_t t : cases[i].water) level.surfaceGroup[t] = 2;
+        for (uint16_t t : cases[i].animated) level.map.tileToAnimation[t] = 0;
+        std::array<int, MapDepth> next{};
+        for (const auto& [z, tile, squares] : cases[i].runs)
+            for (int n = 0; n < squares; ++n, ++next[z]) level.map.at(next[z] % 256, 255 - next[z] / 256, z).lid = tile;
+        chooseWaterTile(level);
+        EXPECT_EQ(level.map.waterTile, cases[i].tile);
+        EXPECT_EQ(level.map.waterTileAnimated, cases[i].isAnimated);
     }
-    // Puts lid tile t on the next n squares of layer z, walking rows from
-    // the bottom of the file up, as the count visits them.
-    void lids(int z, uint16_t t, int n) {
-        for (int i = 0; i < n; ++i, ++next_[z]) {
-            const int y = MapHeight - 1 - next_[z] / MapWidth;
-            const int x = next_[z] % MapWidth;
-            level.map.at(x, y, z).lid = t;
-        }
-    }
-    void animatedWater(uint16_t t) {
-        level.surfaceGroup[t] = 2;
-        level.map.tileToAnimation[t] = static_cast<int32_t>(level.map.animations.size());
-        level.map.animations.push_back({t, 0, 0, {t}});
-    }
-
-    Level level;
-    std::array<int, MapDepth> next_{};
-};
-
-TEST_F(WaterTile, MostUsedAnimatedWaterBeatsAnyOtherLid) {
-    animatedWater(300);
-    animatedWater(301);
-    lids(0, 5, 10000);
-    lids(1, 300, 40);
-    lids(2, 301, 50);
-    lids(6, 0x0400 | 302, 1);  // lighting bits above the tile number are ignored
-    chooseWaterTile(level);
-    EXPECT_EQ(level.map.waterTile, 301u);
-    EXPECT_TRUE(level.map.waterTileAnimated);
-}
-
-TEST_F(WaterTile, WithoutAnimatedWaterTheMostUsedLidWins) {
-    level.surfaceGroup[300] = 2;  // water, but not animated
-    level.map.tileToAnimation[301] = 0;  // animated, but not water
-    level.map.animations.push_back({301, 0, 0, {}});
-    lids(0, 300, 30);
-    lids(0, 301, 20);
-    lids(3, 9, 31);
-    chooseWaterTile(level);
-    EXPECT_EQ(level.map.waterTile, 9u);
-    EXPECT_FALSE(level.map.waterTileAnimated);
-}
-
-TEST_F(WaterTile, TopLayerNeverCounts) {
-    animatedWater(300);
-    lids(7, 300, 500);
-    lids(7, 12, 500);
-    lids(0, 13, 2);
-    chooseWaterTile(level);
-    EXPECT_EQ(level.map.waterTile, 13u);
-    EXPECT_FALSE(level.map.waterTileAnimated);
-}
-
-TEST_F(WaterTile, FirstToReachTheBestCountKeepsIt) {
-    // Visit order: A, B, B, A. B reaches 2 first.
-    lids(0, 70, 1);
-    lids(0, 71, 2);
-    lids(0, 70, 1);
-    chooseWaterTile(level);
-    EXPECT_EQ(level.map.waterTile, 71u);
-
-    // Rows are visited from 255 down: a lid on row 0 comes last.
-    level.map.clear();
-    level.map.at(0, 0, 0).lid = 80;
-    level.map.at(5, 255, 0).lid = 81;
-    chooseWaterTile(level);
-    EXPECT_EQ(level.map.waterTile, 81u);
-}
-
-TEST_F(WaterTile, EmptyMapKeepsTileZero) {
-    level.map.waterTile = 55;
-    chooseWaterTile(level);
-    EXPECT_EQ(level.map.waterTile, 0u);
-    EXPECT_FALSE(level.map.waterTileAnimated);
 }
 
 }  // namespace
