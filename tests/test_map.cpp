@@ -22,21 +22,15 @@ ByteVec record(uint16_t seed) {
 }
 
 ByteVec bytesOf(const BlockInfo& b) {
-    ByteVec r(12);
-    std::memcpy(r.data(), &b, 12);
-    return r;
+    const auto* p = reinterpret_cast<const uint8_t*>(&b);
+    return ByteVec(p, p + sizeof b);
 }
 
 class MapLoad : public ::testing::Test, public LevelFiles {};
 
 TEST_F(MapLoad, UmapWinsOverDmapAndHoldsTheBlocksInFileOrder) {
-    // A DMAP whose every square has the one-block column (height 1 from
-    // layer 0, block 0) would fill layer 0 if it were read.
-    ByteVec dmap;
-    for (int i = 0; i < 65536; ++i) put32(dmap, 0);
-    for (uint32_t w : {2u, 1u, 0u, 1u}) put32(dmap, w);
-    const ByteVec seven = record(0x700);
-    dmap.insert(dmap.end(), seven.begin(), seven.end());
+    MapWriter filled;  // a DMAP that would fill layer 0 if it were read
+    for (int i = 0; i < 65536; ++i) filled.at(i % 256, i / 256, 0).lid = 7;
 
     // Record ((z * 256) + y) * 256 + x is block (x, y, z); this chunk stops
     // after block (5, 3, 2).
@@ -46,15 +40,13 @@ TEST_F(MapLoad, UmapWinsOverDmapAndHoldsTheBlocksInFileOrder) {
     std::copy(second.begin(), second.end(), umap.begin() + 12);
     std::copy(last.begin(), last.end(), umap.end() - 12);
     level.checksum.feed("abc", 3);  // what the style fed before
-    ASSERT_TRUE(loadHeadless("m.gmp", rawChunkFile("GBMP", {{"DMAP", dmap}, {"UMAP", umap}})));
+    ASSERT_TRUE(loadHeadless("m.gmp", rawChunkFile("GBMP", {{"DMAP", filled.dmapChunk()}, {"UMAP", umap}})));
     EXPECT_EQ(bytesOf(level.map.at(0, 0, 0)), first);
     EXPECT_EQ(bytesOf(level.map.at(1, 0, 0)), second);
     EXPECT_EQ(bytesOf(level.map.at(5, 3, 2)), last);
     for (const auto& [x, y, z] : std::vector<std::array<int, 3>>{{2, 0, 0}, {0, 1, 0}, {6, 3, 2}, {5, 3, 3}})
         EXPECT_EQ(bytesOf(level.map.at(x, y, z)), ByteVec(12, 0)) << x << "," << y << "," << z;
-    ByteVec fed{'a', 'b', 'c'};
-    fed.insert(fed.end(), umap.begin(), umap.end());
-    EXPECT_EQ(level.checksum.value(), crcBitwise(fed));
+    EXPECT_EQ(level.checksum.value(), crcBitwise(crcBitwise(ByteVec{'a', 'b', 'c'}), umap.data(), umap.size()));
 }
 
 TEST_F(MapLoad, NoBlockMapOrABadFile) {
@@ -78,13 +70,10 @@ TEST(MapFile, GetBlockBoundsAndFlags) {
     map.clear();
     const ByteVec stored = record(0x1234);
     std::memcpy(&map.at(3, 4, 5), stored.data(), 12);
-    BlockInfo out;
-    out.extra = 1;
-    out.slope = 2;
+    BlockInfo out{0, 0, 0, 0, 0, 1, 2};
     EXPECT_TRUE(map.getBlock(3, 4, 5, 32, out));
-    ByteVec without = stored;  // extra and slope only with flag 64
-    without[10] = 1;
-    without[11] = 2;
+    ByteVec without(stored.begin(), stored.end() - 2);  // extra and slope only with flag 64
+    without.insert(without.end(), {1, 2});
     EXPECT_EQ(bytesOf(out), without);
     EXPECT_TRUE(map.getBlock(3, 4, 5, 64, out));
     EXPECT_EQ(bytesOf(out), stored);
