@@ -49,10 +49,7 @@ using namespace vant::test;
 namespace {
 
 struct Watch {
-    Watch() {
-        gLargest = 0;
-        gWatching = true;
-    }
+    Watch() { gLargest = 0, gWatching = true; }
     ~Watch() { gWatching = false; }
     size_t largest() const { return gLargest.load(); }
 };
