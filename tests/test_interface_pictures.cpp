@@ -1,3 +1,4 @@
+// Interface pictures: conversions, patterns, the padded tile atlas, the loading background.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -128,13 +129,4 @@ TEST(LoadingBackground, AnimatedWaterUsesRandomFrames) {
     const auto tiles = loadingBackgroundTiles(level, true, draw);
     EXPECT_EQ(draws, 16);
     for (size_t i = 0; i < tiles.size(); ++i) EXPECT_EQ(tiles[i], 301 + int(i % 3));
-}
-
-TEST(TextureTable, NeverTakesPastTheEnd) {
-    TextureTable table;
-    while (table.take() >= 0) {
-    }
-    EXPECT_EQ(table.counter(), TextureTable::Capacity);
-    EXPECT_EQ(table.take(), -1);
-    EXPECT_FALSE(table.valid(TextureTable::Capacity));
 }

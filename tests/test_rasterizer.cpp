@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <functional>
-#include <string>
 #include <tuple>
 #include <vector>
 
@@ -83,20 +82,16 @@ TEST(Minimap, CellPositionsLightingAndSlopeShades) {
     c.fillTile(2, {10, 20, 30, 0});    // alpha 0, still drawn opaque
     c.fillTile(1000, {7, 8, 9, 255});  // from 992 up: ordinary lids off diagonals
     struct Case { int x, y; uint16_t lid; int slope; Px want; };
-    std::vector<Case> cases = {
+    const std::vector<Case> cases = {
         {0, 0, face(1), 0, {200, 100, 50, 255}},   {1, 0, face(1, 1), 0, {173, 87, 43, 255}},  // 13/15
         {3, 0, face(1, 3), 0, {147, 73, 37, 255}},                                             // 11/15
         {4, 0, face(1), 17, {163, 82, 41, 255}},   {5, 0, face(1, 2), 17, {160, 80, 40, 255}},  // lighting wins
         {6, 0, face(2), 0, {10, 20, 30, 255}},     {7, 0, face(1000), 0, {7, 8, 9, 255}},
         {255, 0, face(1), 0, {200, 100, 50, 255}}, {0, 255, face(1), 0, {200, 100, 50, 255}},
-        {0, 10, face(1), 1, {175, 87, 44, 255}}};  // slope shade 223/255
-    // Slope shades (of 255) at the ends of their ranges, on row 11.
-    int x = 0;
-    for (auto [slope, of255] : std::vector<std::pair<int, int>>{
-             {6, 155}, {7, 255}, {9, 243}, {32, 195}, {40, 255}, {43, 155}, {44, 255}, {62, 255}}) {
-        const double s = of255 / 255.0;
-        cases.push_back({x++, 11, face(1), slope, {shaded(200, s), shaded(100, s), shaded(50, s), 255}});
-    }
+        // Slope shades (of 255): 1 is 223, 9 is 243, 43 is 155; 7 and 62 (read as 0) are unshaded.
+        {0, 10, face(1), 1, {175, 87, 44, 255}},   {1, 10, face(1), 9, {191, 95, 48, 255}},
+        {2, 10, face(1), 43, {122, 61, 30, 255}},  {3, 10, face(1), 7, {200, 100, 50, 255}},
+        {4, 10, face(1), 62, {200, 100, 50, 255}}};
     for (const Case& k : cases) c.at(k.x, k.y, 0, k.lid, k.slope);
     c.level.map.at(4, 0, 0).slope |= 3;  // bits 0 and 1 are not the slope
     c.build();
