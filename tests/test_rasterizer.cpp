@@ -104,7 +104,7 @@ TEST(Minimap, SlopeMasks) {
     const Px below{10, 20, 30, 255}, above{200, 150, 100, 255};
     c.fillTile(2, below);
     c.fillTile(3, above);
-    // The drawn part of the cell, by slope type: one of each shape.
+    // The drawn area of the cell, by slope type: one of each shape.
     auto full = [](int, int) { return true; };
     const std::vector<std::pair<int, std::function<bool(int, int)>>> masks = {
         {45, [](int x, int y) { return x + y >= 7; }}, {54, [](int x, int) { return x >= 5; }},
