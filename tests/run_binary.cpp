@@ -49,18 +49,14 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         ::close(errPipe[0]);
         ::close(errPipe[1]);
         const int devnull = ::open("/dev/null", O_RDWR);
-        if (devnull >= 0) {
-            ::dup2(devnull, 0);
-            ::dup2(devnull, 1);
-        }
+        ::dup2(devnull, 0);
+        ::dup2(devnull, 1);
         if (::chdir(workingDir.c_str()) != 0) ::_exit(127);
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
         for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-        std::vector<std::string> words = args;
-        words.insert(words.begin(), program.string());
-        std::vector<char*> argv;
-        for (std::string& w : words) argv.push_back(w.data());
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(argv[0], argv.data());
         ::_exit(127);

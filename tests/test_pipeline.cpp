@@ -18,10 +18,6 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-const char* const kNotice =
-    "NOTICE|VANT Path is not set!\r\nCannot seek missing files from VANT/data folder.\r\nGo to: 'Options -> VANT -> "
-    "Path' to set it";
-
 // Records what the load asks of the card and keeps the minimap it is given.
 class RecordingGpu : public GpuServices {
 public:
@@ -64,29 +60,25 @@ protected:
         fs::create_directories("maps");
     }
 
-    // A level whose tile 1, a red and white pattern, lies as lids over one
-    // corner, so the thumbnail has detail to centre on; and its description.
-    void writeLevel(const std::string& folder, const std::string& name, const std::string& script = "") {
+    // Tile 1, a red and white pattern, as lids over two thirds of one corner,
+    // so the thumbnail has detail to centre on; and its description.
+    void writeLevel(const std::string& folder, const std::string& script = "") {
         fs::create_directories(folder);
         StyleWriter style;
         style.setVirtualPalette(1, 0);
         style.setColour(0, 1, {200, 20, 20});
         style.setColour(0, 2, {250, 250, 250});
         for (int i = 0; i < 64 * 64; ++i) style.setPixel(1, i % 64, i / 64, uint8_t((i % 64 / 8 + i / 512) % 2 + 1));
-        style.addToGroup(1, 0);
-        ASSERT_TRUE(saveBytes(folder + "/" + name + ".sty", style.bytes()));
+        ASSERT_TRUE(saveBytes(folder + "/level.sty", style.bytes()));
         MapWriter map;
         for (int i = 0; i < 60 * 40; ++i) map.at(i % 60, i / 60, 0).lid = (i % 60 + i / 60) % 3 ? 1 : 0;
         map.addZone({1, 2, 2, 4, 4, "Zone"});
-        ASSERT_TRUE(saveBytes(folder + "/" + name + ".gmp", map.bytes()));
-        std::vector<MmpEntry> entries = {{"GMPFile", name + ".gmp"},
-                                         {"STYFile", name + ".sty"},
-                                         {"Description", "Test City - 2"},
-                                         {"PlayerCount", "2"}};
+        ASSERT_TRUE(saveBytes(folder + "/level.gmp", map.bytes()));
+        std::vector<MmpEntry> entries = {{"GMPFile", "level.gmp"}, {"STYFile", "level.sty"}, {"Description", "City"}};
         if (!script.empty()) entries.push_back({"SCRFile", script});
-        writeFile("maps/" + name + ".mmp", mapDescriptionText(entries));
+        writeFile("maps/level.mmp", mapDescriptionText(entries));
     }
-    std::string thumbnail() const { return thumbnailPathFor(app.level.checksum.value()); }
+    std::pair<float, float> camera() { return {state.camera().x, state.camera().y}; }
 
     vant::test::WorkFolder folder;
     App app;
@@ -96,8 +88,8 @@ protected:
     int answer = AnswerOk;
 };
 
-TEST_F(Pipeline, LoadsLeaveLinesThumbnailRecentMapsAndLogRecords) {
-    writeLevel("maps", "level", "level.scr");
+TEST_F(Pipeline, LoadLeavesLinesThumbnailCentreAndLogRecord) {
+    writeLevel("maps", "level.scr");
     writeFile("maps/level.mis", "script");
     openMapDescription(app, state, gpu, "maps/level.mmp");
 
@@ -108,102 +100,63 @@ TEST_F(Pipeline, LoadsLeaveLinesThumbnailRecentMapsAndLogRecords) {
                      "Building 2d map.......", "Launching editor..."}));
     EXPECT_EQ(gpu.calls, (Lines{"loadInterfaceImages", "restartTextures", "uploadStyle", "buildLoadingBackground",
                                 "reserveMinimapTexture", "uploadMinimap", "readRgb", "usePaddedTileTexture"}));
-    EXPECT_EQ(boxes, (Lines{kNotice}));
+    EXPECT_EQ(boxes, (Lines{"NOTICE|VANT Path is not set!\r\nCannot seek missing files from VANT/data folder.\r\n"
+                            "Go to: 'Options -> VANT -> Path' to set it"}));
     EXPECT_TRUE(state.mapLoaded && state.detailCentring && app.minimap.empty() && app.level.tileAtlas.empty());
     EXPECT_EQ(app.level.map.zones.size(), 1u);
-    // The thumbnail is a JPEG named after the checksum; the view starts at its detail centre.
-    const uint32_t checksum = app.level.checksum.value();
-    ASSERT_NE(checksum, 0u);
-    EXPECT_EQ(readFile(thumbnail()).substr(0, 2), "\xFF\xD8");
+    EXPECT_TRUE(fs::exists(thumbnailPathFor(app.level.checksum.value())));
+    // The detail sits in the top left corner, well away from the middle.
     const std::array<float, 3> centre = detailCentre(boxFilter(gpu.minimap.data(), 4, 256).data(), 256);
-    EXPECT_EQ(std::make_pair(state.camera().x, state.camera().y), std::make_pair(centre[0], centre[1]));
-    EXPECT_NE(state.camera().x, 128.0f);
-    const std::string first =
-        formatText("%08X|maps/level.gmp|maps/level.sty|maps/level.scr|maps/level.mis|Test City|\r\n", checksum);
-    EXPECT_EQ(readFile("recent_maps.txt"), first);
+    EXPECT_EQ(camera(), std::make_pair(centre[0], centre[1]));
+    EXPECT_LT(camera().first, 64.0f);
+    EXPECT_TRUE(std::regex_match(readFile(LoadLogFile),
+                                 std::regex("Date: [^\r]+\r\nLoading map files: \"level\\.gmp\", \"level\\.sty\", "
+                                            "\"level\\.mis\"\\.\r\nTime taken: [0-9]+\\.[0-9]{6} seconds\\.\r\n\r\n")));
 
-    // The same map from another folder, names in other letter case: its entry is reused.
-    fs::create_directories("copy");
-    writeFile("copy/LEVEL.mmp",
-              mapDescriptionText(
-                  {{"gmpfile", "../maps/level.gmp"}, {"styfile", "../maps/LEVEL.STY"}, {"description", "TEST CITY"}}));
-    openMapDescription(app, state, gpu, "copy/LEVEL.mmp");
-    EXPECT_EQ(app.maps.size(), 1);
-    EXPECT_EQ(app.level.checksum.value(), checksum);
-    EXPECT_EQ(boxes.size(), 2u);  // the notice, once per load
-    EXPECT_EQ(readFile("recent_maps.txt"), first);
-
-    // One record per load; the date's form is checked in LoadLog below.
-    const std::string record =
-        "Date: [^\r]+\r\nLoading map files: \"level\\.gmp\", \"level\\.sty\", \"level\\.mis\"\\.\r\n"
-        "Time taken: [0-9]+\\.[0-9]{6} seconds\\.\r\n\r\n";
-    EXPECT_TRUE(std::regex_match(readFile(LoadLogFile), std::regex("(" + record + "){2}")));
+    // Later loads may keep the view.
+    state.resetCameras();
+    loadCurrentMap(app, state, gpu, false);
+    EXPECT_EQ(camera(), std::make_pair(128.0f, 128.0f));
+    loadCurrentMap(app, state, gpu, true);
+    EXPECT_EQ(camera(), std::make_pair(centre[0], centre[1]));
 }
 
 TEST_F(Pipeline, UnrecognisedDescriptionAnsweredNoChangesNothing) {
-    writeLevel("maps", "level");
+    writeLevel("maps");
     writeFile("maps/odd.mmp", "; not a header\r\n" + readFile("maps/level.mmp"));
-    writeFile("recent_maps.txt", "keep me\r\n");
     state.keyDown[65] = true;
     answer = AnswerNo;
     openMapDescription(app, state, gpu, "maps/odd.mmp");
     EXPECT_EQ(boxes, (Lines{"ERROR|Could not recognize MMP file format, try to load anyways?"}));
     EXPECT_FALSE(state.keyDown[65] || state.mapLoaded || fs::exists(LoadLogFile) || app.maps.size());
     EXPECT_TRUE(gpu.calls.empty());
-    EXPECT_EQ(readFile("recent_maps.txt"), "keep me\r\n");
 }
 
 TEST_F(Pipeline, KnownGameFolderFindsMissingFilesAndSkipsTheNotice) {
-    writeLevel("game/data", "level");
+    writeLevel("game/data");
     state.settings.gamePath = "game/VANT.exe";
     // Without the thumbnail folder: reported, the load goes on, the map is not remembered.
     fs::remove_all("data");
     openMapDescription(app, state, gpu, "maps/level.mmp");
     EXPECT_EQ(boxes, (Lines{"ERROR|Cannot open directory \"data/minimaps/\" for reading."}));
+    EXPECT_EQ(app.rt.progress.line(1), "Loading STY file: game/data/level.sty");
     EXPECT_EQ(app.rt.progress.lines().back(), "Launching editor...");
     EXPECT_EQ(readFile("recent_maps.txt"), "");
-    EXPECT_EQ(app.maps.entries.at(0).gmpfile, "game/data/level.gmp");
-    EXPECT_EQ(app.rt.progress.line(1), "Loading STY file: game/data/level.sty");
-    EXPECT_EQ(app.rt.progress.count(), 9);  // no script, no script line
-    fs::create_directories("data/minimaps");
-    openMapDescription(app, state, gpu, "maps/level.mmp");
-    EXPECT_TRUE(fs::exists(thumbnail()));
 }
 
 TEST_F(Pipeline, HeadlessRunHasNoContextAndTouchesNoOutputs) {
-    writeLevel("maps", "level");
+    writeLevel("maps");
     writeFile("recent_maps.txt", "keep me\r\n");
     app.rt.headless = true;
-    openMapDescription(app, state, gpu, "-saveminimap");
     openMapDescription(app, state, gpu, "maps/level.mmp");
-    EXPECT_TRUE(gpu.calls.empty() && boxes.empty() && fs::is_empty("data/minimaps") && state.mapLoaded);
-    EXPECT_EQ(app.rt.progress.count(), 0);
-    EXPECT_EQ(app.maps.size(), 2);
+    EXPECT_TRUE(gpu.calls.empty() && fs::is_empty("data/minimaps") && state.mapLoaded);
     EXPECT_EQ(readFile("recent_maps.txt"), "keep me\r\n");
-    EXPECT_TRUE(app.level.map.zones.empty());  // headless loads read no zones
 }
 
-TEST_F(Pipeline, EmptyListLoadsNothingAndCentringCanBeDeclinedLater) {
-    EXPECT_FALSE(runLoadPhases(app, state, gpu));
+TEST_F(Pipeline, EmptyListLoadsNothing) {
     loadCurrentMap(app, state, gpu, false);
     EXPECT_FALSE(fs::exists(LoadLogFile));
-    EXPECT_TRUE(state.mapLoaded && state.detailCentring);
     EXPECT_EQ(app.rt.progress.lines(), (Lines{"Loading images..."}));
-
-    writeLevel("maps", "level");
-    MapDescription d;
-    d.gmpfile = "maps/level.gmp";
-    d.styfile = "maps/level.sty";
-    appendMap(app.maps, d);
-    state.mapLoaded = false;
-    loadCurrentMap(app, state, gpu, false);  // the first load centres anyway
-    EXPECT_NE(state.camera().x, 128.0f);
-    state.resetCameras();
-    loadCurrentMap(app, state, gpu, false);
-    EXPECT_EQ(std::make_pair(state.camera().x, state.camera().y), std::make_pair(128.0f, 128.0f));
-    EXPECT_TRUE(state.detailCentring);
-    loadCurrentMap(app, state, gpu, true);
-    EXPECT_NE(state.camera().x, 128.0f);
 }
 
 TEST(LoadLog, DateWithoutLeadingZerosForDayAndMonth) {
@@ -212,20 +165,15 @@ TEST(LoadLog, DateWithoutLeadingZerosForDayAndMonth) {
     EXPECT_EQ(formatLogDate(timegm(&t), 123), "5.12.2026 - 06:02:29 [0123]");
 }
 
-TEST(ProgressLines, HundredLinesAtMostAndDotsRewriteTheirLine) {
+TEST(ProgressLines, HundredLinesOf99AtMostAndDotsRewriteTheirLine) {
     Runtime rt;
     rt.addProgressLine("%s", std::string(150, 'x').c_str());
-    rt.setProgressDots("Working", 0);
-    rt.addProgressLine("later");
-    rt.setProgressDots("Working", 3);
-    EXPECT_EQ(rt.progress.lines(), (Lines{std::string(99, 'x'), "Working..."}));
-
     rt.setProgressDots("Held", 0);
     for (int i = 0; i < 120; ++i) rt.addProgressLine("line %d", i);
     EXPECT_EQ(rt.progress.count(), 100);
-    EXPECT_EQ(rt.progress.line(99), "line 96");
+    EXPECT_EQ(rt.progress.line(99), "line 97");
     rt.setProgressDots("Held", 2);
-    EXPECT_EQ(rt.progress.lines(), (Lines{std::string(99, 'x'), "Working...", "Held.."}));
+    EXPECT_EQ(rt.progress.lines(), (Lines{std::string(99, 'x'), "Held.."}));
 }
 
 }  // namespace

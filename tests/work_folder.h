@@ -16,8 +16,6 @@ public:
         std::error_code ec;
         std::filesystem::current_path(saved_, ec);
     }
-    WorkFolder(const WorkFolder&) = delete;
-    WorkFolder& operator=(const WorkFolder&) = delete;
 
     const std::filesystem::path& path() const { return folder_.path(); }
     std::string operator/(const std::string& name) const { return (folder_.path() / name).string(); }
