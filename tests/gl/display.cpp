@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -51,8 +50,7 @@ void stop(pid_t& pid, int signal) {
 class XvfbEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        const char* display = std::getenv("DISPLAY");
-        if (display && *display) return;
+        if (const char* display = std::getenv("DISPLAY"); display && *display) return;
         for (int n = 150; n < 250; ++n) {
             const std::string name = ":" + std::to_string(n), socket = "/tmp/.X11-unix/X" + std::to_string(n);
             if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock") || fs::exists(socket)) continue;
@@ -79,15 +77,13 @@ private:
 // A box is known by the whole line, since X may hand a closed box's id to
 // the next one.
 std::vector<std::string> windowSignatures() {
-    std::string out;
+    std::vector<std::string> lines;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen("xwininfo -root -children 2>/dev/null", "r"), ::pclose);
     std::array<char, 4096> buffer;
-    for (size_t n; pipe && (n = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0;)
-        out.append(buffer.data(), n);
-    std::vector<std::string> lines;
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);)
+    while (pipe && std::fgets(buffer.data(), int(buffer.size()), pipe.get())) {
+        const std::string line = buffer.data();
         if (line.find("0x") != std::string::npos && line.find('"') != std::string::npos) lines.push_back(line);
+    }
     return lines;
 }
 
@@ -161,14 +157,12 @@ bool BackgroundRun::answer(const std::string& caption, const std::string& key, s
 
 int BackgroundRun::wait(std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
-    while (running()) {
+    for (; running(); std::this_thread::sleep_for(50ms))
         if (std::chrono::steady_clock::now() >= end) {
             stop(pid_, SIGKILL);
             ended_ = true;
             return -1;
         }
-        std::this_thread::sleep_for(50ms);
-    }
     return status_;
 }
 
@@ -181,20 +175,15 @@ std::string windowIdContaining(const std::string& part) {
 }
 
 bool grabWindow(const std::string& id, const fs::path& ppm, Screenshot& shot) {
-    std::error_code ec;
-    fs::remove(ppm, ec);
     const std::string command = "timeout 10 import -window " + id + " -depth 8 '" + ppm.string() + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0 || !fs::exists(ppm)) return false;
+    if (std::system(command.c_str()) != 0) return false;
     // "P6 width height 255", one whitespace byte, the pixels.
     const std::string bytes = readFile(ppm);
-    std::istringstream in(bytes);
-    std::string magic;
-    int max = 0;
-    in >> magic >> shot.width >> shot.height >> max;
-    if (!in || magic != "P6" || max != 255 || shot.width <= 0 || shot.height <= 0) return false;
-    const size_t start = size_t(in.tellg()) + 1, size = size_t(shot.width) * size_t(shot.height) * 3;
-    if (bytes.size() < start + size) return false;
-    shot.rgb.assign(bytes.begin() + std::ptrdiff_t(start), bytes.begin() + std::ptrdiff_t(start + size));
+    int start = 0;
+    if (std::sscanf(bytes.c_str(), "P6 %d %d 255%n", &shot.width, &shot.height, &start) != 2 || !start) return false;
+    const size_t size = size_t(shot.width) * size_t(shot.height) * 3, end = size_t(start) + 1 + size;
+    if (shot.width <= 0 || shot.height <= 0 || bytes.size() < end) return false;
+    shot.rgb.assign(bytes.begin() + start + 1, bytes.begin() + std::ptrdiff_t(end));
     return true;
 }
 

@@ -1,7 +1,6 @@
-// A display for the tests that need real windows and OpenGL: the one in
-// DISPLAY, or a private Xvfb started for the test program. Also runs the
-// real binary in the background and answers its message boxes the way a
-// person would, with the keyboard.
+// A display for the tests that need real windows and OpenGL (DISPLAY, or a
+// private Xvfb), the real binary run in the background and its message
+// boxes answered with the keyboard.
 #pragma once
 
 #include <chrono>
@@ -19,15 +18,12 @@ public:
                   const std::filesystem::path& workingDir);
     ~BackgroundRun();
 
-    // Waits until a top-level window named `caption` is up and settled; its
-    // id, or an empty text when none came within the timeout.
+    // The id of a settled top-level window named `caption`, empty on timeout.
     std::string waitFor(const std::string& caption, std::chrono::milliseconds timeout = std::chrono::seconds(20));
-    // Waits for such a box, sends it `key` ("Return" or "Escape") and waits
-    // until it has gone. False when none came, or it would not go.
+    // Sends such a box `key` ("Return" or "Escape"); false unless it came and went.
     bool answer(const std::string& caption, const std::string& key,
                 std::chrono::milliseconds timeout = std::chrono::seconds(20));
-    // The exit status, or -1 after a timeout (the program is then killed)
-    // or a signal.
+    // The exit status, or -1 after a signal or a timeout (then it is killed).
     int wait(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     bool running();
     std::string stdErr() const;
@@ -51,8 +47,7 @@ struct Screenshot {
     const unsigned char* at(int x, int y) const { return &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3]; }
 };
 
-// Saves what the display shows of a window as a binary PPM (ImageMagick's
-// import) and reads it back. False when the grab failed.
+// What the display shows of a window, through a PPM file; false on failure.
 bool grabWindow(const std::string& id, const std::filesystem::path& ppm, Screenshot& shot);
 
 }  // namespace vant::test
