@@ -181,7 +181,7 @@ struct SinkContext {
         const uint8_t b = uint8_t(value);
         putBuf(c, &b, 1);
     }
-    static void free(gdIOCtxPtr) {}
+    static void release(gdIOCtxPtr) {}  // the context is ours to free
 };
 }  // namespace
 
@@ -199,7 +199,7 @@ bool encodeJpegRows(RowSource& rows, int quality, ByteSink& out) {
     context->ctx = gdIOCtx{};
     context->ctx.putBuf = &SinkContext::putBuf;
     context->ctx.putC = &SinkContext::putC;
-    context->ctx.gd_free = &SinkContext::free;
+    context->ctx.gd_free = &SinkContext::release;
     context->sink = &out;
     gdImageJpegCtx(im, &context->ctx, quality);
     gdImageDestroy(im);
@@ -227,7 +227,6 @@ static void saveJpeg(Runtime& rt, const std::string& path, RowSource& rows, int 
     }
     AtomicFile file(path);
     if (!file.ok()) {
-        file.commit();
         reportWriteFailure(rt, path, file.error());
         return;
     }
