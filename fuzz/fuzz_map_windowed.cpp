@@ -30,9 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The load pipeline empties the map's lists before each load; a file
     // that fails its header check leaves them so.
     level.map.clear();
-    level.map.animations.clear();
-    level.map.zones.clear();
-    level.map.tileToAnimation.fill(-1);
+    level.map.clearExtras();
     level.checksum.reset();
     loadMap(rt, level, maps, 0, std::string());
     const MapFile& map = level.map;

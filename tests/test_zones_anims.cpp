@@ -64,6 +64,21 @@ TEST_F(MapExtras, AnimationsFillListAndTileTableEachLoadAnew) {
     EXPECT_EQ(level.map.animations.size(), 1u);
     EXPECT_EQ(level.map.tileToAnimation[20], -1);
     EXPECT_EQ(level.map.tileToAnimation[50], 0);
+
+    // Animated water, then a load that stops at a bad header after the
+    // fresh start: no water tile is left pointing at a gone animation.
+    level.surfaceGroup[50] = 2;
+    MapWriter water;
+    water.addAnimation({50, 0, 0, {1}});
+    water.at(3, 3, 0).lid = 50;
+    ASSERT_TRUE(load(water));
+    ASSERT_EQ(std::make_pair(level.map.waterTile, level.map.waterTileAnimated), std::make_pair(50u, true));
+    level.map.clearExtras();
+    ByteVec bad = water.bytes();
+    bad[2] = '0';
+    EXPECT_FALSE(loadWindowed("bad.gmp", bad));
+    EXPECT_EQ(std::make_pair(level.map.waterTile, level.map.waterTileAnimated), std::make_pair(0u, false));
+    EXPECT_EQ(level.map.tileToAnimation[50], -1);
 }
 
 // The water tile: the animated water lid used most on layers 0 to 6, else

@@ -32,10 +32,7 @@ std::string nowForLog() {
 void clearLevel(Level& level) {
     level.releaseTileAtlas();
     level.map.clear();
-    level.map.zones.clear();
-    level.map.selectedZone = -1;
-    level.map.animations.clear();
-    level.map.tileToAnimation.fill(-1);
+    level.map.clearExtras();
     level.sprites.clear();
     level.spriteAtlas.clear();
     level.spriteAtlas.shrink_to_fit();

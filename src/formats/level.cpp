@@ -57,6 +57,15 @@ void MapFile::clear() {
     else ensure();
 }
 
+void MapFile::clearExtras() {
+    zones.clear();
+    selectedZone = -1;
+    animations.clear();
+    tileToAnimation.fill(-1);
+    waterTile = 0;
+    waterTileAnimated = false;
+}
+
 const BlockInfo& MapFile::at(int x, int y, int z) const {
     static const BlockInfo empty{};
     if (!blocks_.data()) return empty;

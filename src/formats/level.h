@@ -121,6 +121,11 @@ public:
     const BlockInfo& at(int x, int y, int z) const;
     BlockInfo& at(int x, int y, int z) { ensure(); return store()[blockIndex(x, y, z)]; }
 
+    // Empties what a windowed load reads beside the blocks (zones, tile
+    // animations, the water tile), so a load that stops early leaves nothing
+    // of the level before.
+    void clearExtras();
+
     // False outside the map; extra and slope are delivered only with flag 64.
     bool getBlock(int x, int y, int z, int flags, BlockInfo& out) const;
 
