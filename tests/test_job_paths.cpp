@@ -15,6 +15,7 @@
 #include "minimap/output.h"
 #include "minimap/rasterizer.h"
 #include "run_binary.h"
+#include "test_support.h"
 
 using namespace vant;
 using namespace vant::test;
@@ -25,21 +26,10 @@ class SampleCity : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempFolder;
-        const std::string cmd = std::string(MAKE_SAMPLE_CITY) + " " + dir_->path().string() + " > /dev/null";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        makeSampleCity(dir_->path().string());
     }
     static void TearDownTestSuite() { delete dir_; }
-    static std::string file(const char* name) { return dir_->path().string() + "/" + name; }
-    static void load(Level& level) {
-        Runtime rt;
-        rt.headless = true;
-        MapList maps;
-        level.keepTileAtlas = false;
-        level.map.clear();
-        level.checksum.reset();
-        ASSERT_TRUE(loadStyle(rt, level, maps, -1, file("sample.sty")));
-        ASSERT_TRUE(loadMap(rt, level, maps, -1, file("sample.gmp")));
-    }
+    static void load(Level& level) { loadSampleCity(dir_->path().string(), level, false); }
     static TempFolder* dir_;
 };
 TempFolder* SampleCity::dir_ = nullptr;

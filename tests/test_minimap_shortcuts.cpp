@@ -13,31 +13,20 @@
 #include "minimap/output.h"
 #include "minimap/rasterizer.h"
 #include "run_binary.h"
+#include "test_support.h"
 
 using namespace vant;
 using namespace vant::test;
 
 namespace {
 
-void loadSample(const std::string& dir, Level& level, bool keepAtlas) {
-    Runtime rt;
-    rt.headless = true;
-    MapList maps;
-    level.keepTileAtlas = keepAtlas;
-    level.map.clear();
-    level.checksum.reset();
-    ASSERT_TRUE(loadStyle(rt, level, maps, -1, dir + "/sample.sty"));
-    ASSERT_TRUE(loadMap(rt, level, maps, -1, dir + "/sample.gmp"));
-}
-
 TEST(MinimapShortcuts, SampleCityIsDrawnTheSameEitherWay) {
     TempFolder dir;
-    const std::string cmd = std::string(MAKE_SAMPLE_CITY) + " " + dir.path().string() + " > /dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    makeSampleCity(dir.path().string());
 
     Level plain, quick;
-    loadSample(dir.path().string(), plain, true);
-    loadSample(dir.path().string(), quick, false);
+    loadSampleCity(dir.path().string(), plain, true);
+    loadSampleCity(dir.path().string(), quick, false);
     ASSERT_EQ(plain.tileAtlas.size(), AtlasBytes);
     EXPECT_TRUE(quick.tileAtlas.empty());
     EXPECT_EQ(plain.checksum.value(), quick.checksum.value());

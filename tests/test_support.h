@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -113,6 +114,25 @@ inline ByteVec rawChunkFile(const std::string& magic, const std::vector<RawChunk
     }
     return v;
 }
+
+#ifdef MAKE_SAMPLE_CITY
+// The generated sample city: written into `dir`, then loaded as the job
+// loads it, with or without the full tile atlas.
+inline void makeSampleCity(const std::string& dir) {
+    const std::string cmd = std::string(MAKE_SAMPLE_CITY) + " " + dir + " > /dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+}
+inline void loadSampleCity(const std::string& dir, Level& level, bool keepAtlas) {
+    Runtime rt;
+    rt.headless = true;
+    MapList maps;
+    level.keepTileAtlas = keepAtlas;
+    level.map.clear();
+    level.checksum.reset();
+    ASSERT_TRUE(loadStyle(rt, level, maps, -1, dir + "/sample.sty"));
+    ASSERT_TRUE(loadMap(rt, level, maps, -1, dir + "/sample.gmp"));
+}
+#endif
 
 // A level loaded from files written in a temporary folder, with a runtime
 // that answers every message box and records it as "caption|text". The
