@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "formats/chunk_file.h"
 #include "formats/file_reader.h"
 #include "formats/map.h"

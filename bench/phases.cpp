@@ -6,9 +6,9 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/large_pages.h"
+#include "base/large_pages.h"
 #include "app/command_line.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "formats/map.h"
 #include "formats/style.h"
 #include "image/image_writer.h"

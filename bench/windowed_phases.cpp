@@ -12,7 +12,7 @@
 #include "app/window_state.h"
 #include "gfx/gl_services.h"
 #include "platform/window.h"
-#include "platform/windowed_shell.h"
+#include "shell/windowed_shell.h"
 
 using namespace vant;
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "formats/chunk_file.h"
 #include "fuzz_support.h"
 

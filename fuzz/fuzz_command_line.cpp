@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 
 using namespace vant;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/fullscreen_file.h"
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "fuzz_support.h"
 
 using namespace vant;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "formats/map.h"
 #include "fuzz_support.h"
 #include "maplist/map_list.h"

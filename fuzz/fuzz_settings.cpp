@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "config/settings.h"
 #include "fuzz_support.h"
 

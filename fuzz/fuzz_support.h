@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 
 #define FUZZ_CHECK(condition)                                                                   \
     do {                                                                                        \

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "fuzz_support.h"
 #include "image/tga_reader.h"
 

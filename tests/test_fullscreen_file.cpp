@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "app/fullscreen_file.h"
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "test_support.h"
 
 using namespace vant;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "image/byte_sink.h"
 #include "image/image_writer.h"
 

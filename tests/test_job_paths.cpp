@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <gd.h>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "formats/map.h"
 #include "formats/style.h"
 #include "image/byte_sink.h"

@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "app/runtime.h"
-#include "app/text.h"
+#include "base/runtime.h"
+#include "base/text.h"
 #include "config/settings.h"
 #include "formats/data_file.h"
 #include "maplist/map_list.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "formats/map.h"
 #include "formats/style.h"
 #include "maplist/map_list.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "minimap/output.h"
 #include "minimap/rasterizer.h"
 

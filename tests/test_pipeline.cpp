@@ -5,7 +5,7 @@
 #include <regex>
 
 #include "app/load_pipeline.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "formats/level_writer.h"
 #include "minimap/output.h"
 #include "work_folder.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "formats/level.h"
 #include "formats/level_writer.h"
 #include "formats/style.h"

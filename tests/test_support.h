@@ -53,7 +53,7 @@ inline void put32(ByteVec& v, uint32_t x) {
 #include <fstream>
 #include <iterator>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "formats/level_writer.h"
 #include "formats/map.h"
 #include "formats/style.h"

@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "app/command_line.h"
-#include "app/runtime.h"
-#include "app/text.h"
+#include "base/runtime.h"
+#include "base/text.h"
 #include "test_support.h"
 
 using namespace vant;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "formats/level.h"
 #include "maplist/map_list.h"
 #include "minimap/rasterizer.h"

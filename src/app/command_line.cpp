@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vant {
 
@@ -72,14 +72,6 @@ bool parseBool(const std::string& text) {
     if (text == "1" || text == "true" || text == "yes") return true;
     if (text == "0" || text == "false" || text == "no") return false;
     return leadingDecimal(text) != 0;
-}
-
-long long roundUpToPowerOfTwo(long long value) {
-    if (value <= 0) return 0;
-    if (value > (1LL << 62)) return 1LL << 62;  // the largest power a long long holds
-    long long p = 1;
-    while (p < value) p <<= 1;
-    return p;
 }
 
 int sizeStepFor(int side) {

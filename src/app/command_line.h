@@ -16,7 +16,6 @@ std::string joinArguments(int argc, const char* const* argv);
 bool hasOption(const CommandLine& tokens, const std::string& name);
 std::string optionValue(const CommandLine& tokens, const std::string& name);
 bool parseBool(const std::string& text);
-long long roundUpToPowerOfTwo(long long value);
 int sizeStepFor(int side);
 // "-size": rounded up to a power of two and clamped to 256..2048.
 int clampedMinimapSide(const std::string& value);

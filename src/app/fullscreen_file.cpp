@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/runtime.h"
-#include "app/text.h"
+#include "base/runtime.h"
+#include "base/text.h"
 
 namespace vant {
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "formats/data_file.h"
 #include "formats/map.h"
 #include "formats/map_description.h"

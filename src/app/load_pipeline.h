@@ -14,7 +14,7 @@
 
 #include "app/app.h"
 #include "app/app_state.h"
-#include "app/gpu_services.h"
+#include "gfx/gpu_services.h"
 
 namespace vant {
 

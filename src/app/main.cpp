@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include "app/app.h"
-#include "app/large_pages.h"
-#include "app/text.h"
+#include "base/large_pages.h"
+#include "base/text.h"
 
 #include "app/app_state.h"
 #include "app/load_pipeline.h"
@@ -14,7 +14,7 @@
 #include "gfx/gl_services.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
-#include "platform/windowed_shell.h"
+#include "shell/windowed_shell.h"
 #endif
 
 using namespace vant;

@@ -2,7 +2,7 @@
 #include <unistd.h>
 
 #include "app/app.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "formats/map.h"
 #include "formats/map_description.h"
 #include "formats/style.h"

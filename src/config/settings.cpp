@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vant {
 

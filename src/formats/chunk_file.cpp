@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/runtime.h"
-#include "app/text.h"
+#include "base/runtime.h"
+#include "base/text.h"
 
 namespace vant {
 

@@ -1,6 +1,6 @@
 #include "formats/data_file.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vant {
 

@@ -1,6 +1,6 @@
 #include "formats/file_reader.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vant {
 

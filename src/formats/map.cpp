@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/runtime.h"
-#include "app/text.h"
+#include "base/runtime.h"
+#include "base/text.h"
 #include "formats/chunk_file.h"
 #include "formats/file_reader.h"
 #include "maplist/map_list.h"

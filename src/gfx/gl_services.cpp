@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "gfx/gl.h"
 #include "image/interface_pictures.h"
 #include "image/tga_reader.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/gpu_services.h"
+#include "gfx/gpu_services.h"
 #include "image/texture_table.h"
 
 namespace vant::gfx {

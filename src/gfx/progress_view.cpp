@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "gfx/gl.h"
 #include "gfx/gl_services.h"
 

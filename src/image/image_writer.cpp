@@ -5,8 +5,8 @@
 #include <gd.h>
 #include <memory>
 
-#include "app/runtime.h"
-#include "app/text.h"
+#include "base/runtime.h"
+#include "base/text.h"
 #include "image/byte_sink.h"
 
 namespace vant {

@@ -1,8 +1,9 @@
 #include "image/interface_pictures.h"
 
+#include "base/text.h"
+
 #include <cstring>
 
-#include "app/command_line.h"
 
 namespace vant {
 

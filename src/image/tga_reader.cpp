@@ -5,8 +5,8 @@
 #include <memory>
 #include <new>
 
-#include "app/runtime.h"
-#include "app/text.h"
+#include "base/runtime.h"
+#include "base/text.h"
 
 namespace vant {
 

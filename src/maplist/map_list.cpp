@@ -1,7 +1,7 @@
 #include "maplist/map_list.h"
 
-#include "app/runtime.h"
-#include "app/text.h"
+#include "base/runtime.h"
+#include "base/text.h"
 
 namespace vant {
 

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdio>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "image/byte_sink.h"
 #include "maplist/map_list.h"
 

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
-#include "app/runtime.h"
-#include "app/text.h"
+#include "base/runtime.h"
+#include "base/text.h"
 #include "image/image_writer.h"
 #include "minimap/rasterizer.h"
 

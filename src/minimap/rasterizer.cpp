@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "minimap/output.h"
 #include <string>
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 
 namespace vant::platform {
 

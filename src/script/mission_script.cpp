@@ -1,6 +1,6 @@
 #include "script/mission_script.h"
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "maplist/map_list.h"
 
 namespace vant {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "gfx/gl.h"
 #include "gfx/gl_services.h"
 #include "image/interface_pictures.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.h"
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "formats/level.h"
 #include "gfx/gl.h"
 #include "gfx/gl_services.h"
@@ -11,7 +11,7 @@
 #include "maplist/map_list.h"
 #include "platform/bitmap_font.h"
 #include "platform/window.h"
-#include "platform/windowed_shell.h"
+#include "shell/windowed_shell.h"
 
 using namespace vant;
 

@@ -1,4 +1,4 @@
-#include "app/large_pages.h"
+#include "base/large_pages.h"
 
 #include <cstdint>
 #include <cstdlib>

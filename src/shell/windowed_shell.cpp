@@ -1,10 +1,10 @@
-#include "platform/windowed_shell.h"
+#include "shell/windowed_shell.h"
 
 #include <cmath>
 #include <cstdlib>
 
-#include "app/runtime.h"
-#include "app/text.h"
+#include "base/runtime.h"
+#include "base/text.h"
 #include "formats/level.h"
 #include "gfx/gl_services.h"
 #include "gfx/progress_view.h"

@@ -1,8 +1,8 @@
-#include "app/runtime.h"
+#include "base/runtime.h"
 
 #include <cstdarg>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vant {
 

@@ -1,4 +1,4 @@
-#include "app/text.h"
+#include "base/text.h"
 
 #include <climits>
 #include <sys/stat.h>
@@ -189,6 +189,14 @@ bool fileExists(const std::string& path) {
     if (!f) return false;
     std::fclose(f);
     return true;
+}
+
+long long roundUpToPowerOfTwo(long long value) {
+    if (value <= 0) return 0;
+    if (value > (1LL << 62)) return 1LL << 62;  // the largest power a long long holds
+    long long p = 1;
+    while (p < value) p <<= 1;
+    return p;
 }
 
 }  // namespace vant

@@ -32,6 +32,8 @@ std::string sanitizeFileName(std::string text);
 // digits read as 0. Saturates instead of overflowing.
 int64_t leadingDecimal(const std::string& text);
 int leadingInt(const std::string& text);
+// The smallest power of two >= value (0 for value <= 0; saturates at 2^62).
+long long roundUpToPowerOfTwo(long long value);
 
 // Reads up to and including a line feed, at most 1,024 bytes; bytes 0, 254
 // and 255 are dropped but still counted.
