@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/app.h"
-#include "base/large_pages.h"
+#include "base/os.h"
 #include "app/command_line.h"
 #include "base/text.h"
 #include "formats/map.h"
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s STYLE MAP OUT [SIDE]\n", argv[0]);
         return 2;
     }
-    preferLargePages();
+    os::preferLargePages();
     static App app;
     Runtime& rt = app.rt;
     rt.headless = true;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "base/os.h"
 #include "base/text.h"
 #include "formats/data_file.h"
 #include "formats/map.h"
@@ -168,8 +169,7 @@ bool runLoadPhases(App& app, AppState& state, GpuServices& gpu) {
 }
 
 std::string formatLogDate(std::time_t seconds, int milliseconds) {
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
+    const std::tm utc = os::utcTime(seconds);
     return formatText("%d.%d.%d - %02d:%02d:%02d [%04d]", utc.tm_mday, utc.tm_mon + 1, utc.tm_year + 1900,
                       utc.tm_hour, utc.tm_min, utc.tm_sec, milliseconds);
 }

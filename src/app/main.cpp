@@ -1,9 +1,11 @@
 // vantedit: the level-loading and minimap core of the VANT map editor.
 #include <cstdlib>
+#ifdef VANT_WINDOW_BINARY
 #include <unistd.h>
+#endif
 
 #include "app/app.h"
-#include "base/large_pages.h"
+#include "base/os.h"
 #include "base/text.h"
 
 #include "app/app_state.h"
@@ -60,14 +62,14 @@ namespace {
 }  // namespace
 
 int main(int argc, char** argv) {
-    preferLargePages();
+    os::preferLargePages();
     static App app;  // lives until exit
     Runtime& rt = app.rt;
 
     rt.timer.start();
     rt.startTime = rt.timer.now();
     const std::string folder = programFolder();
-    if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
+    if (!folder.empty() && !os::enterFolder(folder)) {
         std::fprintf(stderr, "cannot enter the program folder %s\n", folder.c_str());
     }
 

@@ -1,7 +1,5 @@
-#include <climits>
-#include <unistd.h>
-
 #include "app/app.h"
+#include "base/os.h"
 #include "base/text.h"
 #include "formats/map.h"
 #include "formats/map_description.h"
@@ -13,10 +11,8 @@
 namespace vant {
 
 std::string programFolder() {
-    std::vector<char> buffer(PATH_MAX + 1, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), PATH_MAX);
-    if (n <= 0) return std::string();
-    return directoryOf(std::string(buffer.data(), size_t(n)), true);
+    const std::string path = os::programPath();
+    return path.empty() ? path : directoryOf(path, true);
 }
 
 void writeBenchmarkFile(Runtime& rt, const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 
+#include "base/os.h"
 #include "base/text.h"
 
 namespace vant {
@@ -13,15 +14,22 @@ int stderrResponder(int, const std::string& caption, const std::string& text) {
 }
 
 void RunTimer::start() {
-    start_ = std::chrono::steady_clock::now();
-    resolution_ = 1e-9f;
+    const long long frequency = os::counterFrequency();
+    counter_ = frequency > 0;
+    if (counter_) {
+        start_ = os::counterTicks();
+        resolution_ = static_cast<float>(1.0 / static_cast<double>(frequency));
+    } else {
+        startMilliseconds_ = os::millisecondClock();
+        resolution_ = 0.001f;
+    }
 }
 
 float RunTimer::now() const {
-    auto ticks = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                     std::chrono::steady_clock::now() - start_)
-                     .count();
-    return static_cast<float>(static_cast<double>(ticks) * resolution_ * 1000.0);
+    // Unsigned 32-bit difference: one wrap of the millisecond clock is fine.
+    const double ticks = counter_ ? static_cast<double>(os::counterTicks() - start_)
+                                  : static_cast<double>(static_cast<uint32_t>(os::millisecondClock() - startMilliseconds_));
+    return static_cast<float>(ticks * resolution_ * 1000.0);
 }
 
 void ProgressScreen::changed() {

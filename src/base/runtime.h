@@ -3,7 +3,6 @@
 // handed by reference to every module; tests make their own.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -34,7 +33,9 @@ public:
     float now() const;  // milliseconds since start, rounded to float
 
 private:
-    std::chrono::steady_clock::time_point start_{};
+    bool counter_ = true;  // the performance counter, else the millisecond clock
+    long long start_ = 0;
+    uint32_t startMilliseconds_ = 0;
     float resolution_ = 1e-9f;
 };
 

@@ -1,7 +1,8 @@
 #include "base/text.h"
 
 #include <climits>
-#include <sys/stat.h>
+
+#include "base/os.h"
 
 namespace vant {
 
@@ -173,14 +174,13 @@ int64_t fileSize(const std::string& path) {
     std::FILE* f = openFile(path, "rb");
     if (!f) return 0;
     int64_t size = 0;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    if (os::seek(f, 0, SEEK_END)) size = os::tell(f);
     std::fclose(f);
     return size < 0 ? 0 : size;
 }
 
 std::FILE* openFile(const std::string& path, const char* mode) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+    if (os::pathKind(path) == os::PathKind::Folder) return nullptr;
     return std::fopen(path.c_str(), mode);
 }
 

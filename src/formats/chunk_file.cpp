@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/os.h"
 #include "base/runtime.h"
 #include "base/text.h"
 
@@ -51,8 +52,8 @@ ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName) {
             if (std::fread(header + 4, 1, 4, f) != 4) break;
             const uint32_t size = static_cast<uint32_t>(header[4]) | (static_cast<uint32_t>(header[5]) << 8) |
                                   (static_cast<uint32_t>(header[6]) << 16) | (static_cast<uint32_t>(header[7]) << 24);
-            const long position = std::ftell(f);
-            if (position < 0 || position > 0xFFFFFFFFL) break;
+            const int64_t position = os::tell(f);
+            if (position < 0 || position > 0xFFFFFFFFLL) break;
             const std::string type = fourCharText(header);
             auto it = dir.chunks.find(type);
             if (it != dir.chunks.end() && it->second.offset != 0) {
@@ -63,7 +64,7 @@ ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName) {
             // A seek past the end is fine: the next read of a type ends the scan.
             // Offsets beyond 4 GiB cannot be recorded, so the scan stops there.
             const uint64_t next = static_cast<uint64_t>(position) + size;
-            if (next > 0xFFFFFFFFull || std::fseek(f, static_cast<long>(next), SEEK_SET) != 0) break;
+            if (next > 0xFFFFFFFFull || !os::seek(f, static_cast<int64_t>(next), SEEK_SET)) break;
         }
     }
     std::fclose(f);

@@ -1,5 +1,6 @@
 #include "formats/file_reader.h"
 
+#include "base/os.h"
 #include "base/text.h"
 
 namespace vant {
@@ -8,8 +9,8 @@ bool ChunkReader::open() {
     close();
     file_ = openFile(path_, "rb");
     if (!file_) return false;
-    if (fseeko(file_, 0, SEEK_END) == 0) {
-        const off_t end = ftello(file_);
+    if (os::seek(file_, 0, SEEK_END)) {
+        const int64_t end = os::tell(file_);
         length_ = end > 0 ? static_cast<uint64_t>(end) : 0;
     }
     return true;
@@ -31,7 +32,7 @@ std::vector<uint8_t> ChunkReader::read(uint64_t offset, uint64_t count) {
 
 size_t ChunkReader::readInto(uint64_t offset, void* buffer, size_t count) {
     if (!file_ || count == 0 || offset >= length_) return 0;
-    if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) return 0;
+    if (offset > uint64_t(INT64_MAX) || !os::seek(file_, int64_t(offset), SEEK_SET)) return 0;
     return std::fread(buffer, 1, count, file_);
 }
 

@@ -3,28 +3,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <sys/mman.h>
+
+#include "base/os.h"
 
 namespace vant {
 
 bool ZeroedBuffer::allocate(size_t bytes) {
     release();
     if (bytes == 0) return true;
-    // Whole large pages where the system offers them: map one large page
-    // more than needed and keep an aligned window.
-    constexpr size_t LargePage = size_t(2) << 20;
-    const size_t rounded = (bytes + LargePage - 1) & ~(LargePage - 1);
-    void* raw = mmap(nullptr, rounded + LargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw != MAP_FAILED) {
-        const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
-        const uintptr_t aligned = (start + LargePage - 1) & ~uintptr_t(LargePage - 1);
-        if (aligned > start) munmap(raw, aligned - start);
-        const uintptr_t end = start + rounded + LargePage, alignedEnd = aligned + rounded;
-        if (end > alignedEnd) munmap(reinterpret_cast<void*>(alignedEnd), end - alignedEnd);
-        mapping_ = reinterpret_cast<void*>(aligned);
-        mappingSize_ = rounded;
-        madvise(mapping_, mappingSize_, MADV_HUGEPAGE);
-        data_ = mapping_;
+    const os::Pages pages = os::mapZeroedPages(bytes);
+    if (pages.data) {
+        mapping_ = data_ = pages.data;
+        mappingSize_ = pages.size;
     } else {
         data_ = std::calloc(bytes, 1);
         if (!data_) return false;
@@ -35,13 +25,12 @@ bool ZeroedBuffer::allocate(size_t bytes) {
 
 void ZeroedBuffer::zero() {
     if (!data_) return;
-    // Dropped pages of a private anonymous mapping read back as zeros.
-    if (mapping_ && madvise(mapping_, mappingSize_, MADV_DONTNEED) == 0) return;
+    if (mapping_ && os::discardPages({mapping_, mappingSize_})) return;
     std::memset(data_, 0, size_);
 }
 
 void ZeroedBuffer::release() {
-    if (mapping_) munmap(mapping_, mappingSize_);
+    if (mapping_) os::unmapPages({mapping_, mappingSize_});
     else std::free(data_);
     data_ = mapping_ = nullptr;
     size_ = mappingSize_ = 0;

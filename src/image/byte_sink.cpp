@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "base/os.h"
 
 namespace vant {
 
@@ -15,32 +15,12 @@ bool VectorSink::write(const void* data, size_t size) {
 }
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
-    struct stat st;
-    if (::stat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (os::pathKind(target_) == os::PathKind::Folder) {
         error_ = "the target is a folder";
         return;
     }
-    std::string pattern = target_ + ".tmp-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        error_ = std::strerror(errno);
-        return;
-    }
-    temp_ = name.data();
-    // mkstemp makes the file private; give it the permissions a plain
-    // fopen would have given the target.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    file_ = ::fdopen(fd, "wb");
-    if (!file_) {
-        error_ = std::strerror(errno);
-        ::close(fd);
-        ::unlink(temp_.c_str());
-        temp_.clear();
-    }
+    file_ = os::createUniqueFile(target_ + ".tmp-", temp_);
+    if (!file_) error_ = std::strerror(errno);
 }
 
 AtomicFile::~AtomicFile() { abandon(); }
@@ -48,7 +28,7 @@ AtomicFile::~AtomicFile() { abandon(); }
 void AtomicFile::abandon() {
     if (file_) std::fclose(file_);
     file_ = nullptr;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (!temp_.empty()) std::remove(temp_.c_str());
     temp_.clear();
 }
 
@@ -78,7 +58,7 @@ bool AtomicFile::commit() {
         abandon();
         return false;
     }
-    if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+    if (!os::replaceFile(temp_, target_)) {
         error_ = std::strerror(errno);
         abandon();
         return false;

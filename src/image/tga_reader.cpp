@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "base/os.h"
 #include "base/runtime.h"
 #include "base/text.h"
 
@@ -108,10 +109,10 @@ bool readTga(Runtime& rt, TextureRecord& record, const std::string& path) {
     // before its store is made. (A run-length packet of 1 + bytesPerPixel
     // bytes gives at most 128 pixels.)
     if (storeSize > kLargestCheckedLate) {
-        const long here = std::ftell(file.get());
-        long end = -1;
-        if (here >= 0 && std::fseek(file.get(), 0, SEEK_END) == 0) end = std::ftell(file.get());
-        if (here < 0 || end < here || std::fseek(file.get(), here, SEEK_SET) != 0)
+        const int64_t here = os::tell(file.get());
+        int64_t end = -1;
+        if (here >= 0 && os::seek(file.get(), 0, SEEK_END)) end = os::tell(file.get());
+        if (here < 0 || end < here || !os::seek(file.get(), here, SEEK_SET))
             return fail(rt, record, "Could not read image data");
         const size_t remaining = size_t(end - here);
         const size_t mostPixels = runLength ? remaining / (1 + bytesPerPixel) * 128 : remaining / bytesPerPixel;

@@ -1,9 +1,9 @@
 #include "minimap/output.h"
 
 #include <cstdlib>
-#include <sys/stat.h>
 
 #include "base/runtime.h"
+#include "base/os.h"
 #include "base/text.h"
 #include "image/image_writer.h"
 #include "minimap/rasterizer.h"
@@ -124,8 +124,7 @@ std::unique_ptr<RowSource> scaledMinimapRows(MinimapBuilder& builder, const Leve
 bool directoryExists(std::string directory) {
     replaceChar(directory, '\\', '/');
     if (!directory.empty() && directory.back() == '/') directory.pop_back();
-    struct stat st;
-    return ::stat((directory + "/").c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return os::folderListable(directory);
 }
 
 bool saveMinimap(Runtime& rt, std::vector<uint8_t>& minimap, int formatNumber, int shift, const std::string& path,
