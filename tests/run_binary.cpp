@@ -1,22 +1,43 @@
 #include "run_binary.h"
 
-#include <fcntl.h>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace vant::test {
 
+#ifdef _WIN32
+TempFolder::TempFolder() {
+    static unsigned serial = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path name = fs::temp_directory_path() / ("vant-test-" + std::to_string(GetCurrentProcessId()) +
+                                                           "-" + std::to_string(serial++));
+        if (CreateDirectoryA(name.string().c_str(), nullptr)) {
+            path_ = name;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder");
+}
+#else
 TempFolder::TempFolder() {
     std::string name = (fs::temp_directory_path() / "vant-test-XXXXXX").string();
     if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a temporary folder");
     ::chmod(name.c_str(), 0755);  // as a plain new folder, so other users may enter
     path_ = name;
 }
+#endif
 
 TempFolder::~TempFolder() {
     std::error_code ec;
@@ -30,7 +51,7 @@ TempFolder::~TempFolder() {
 
 fs::path installBinary(const fs::path& folder) {
     const fs::path built = VANTEDIT_BINARY;
-    const fs::path target = folder / "vantedit";
+    const fs::path target = folder / built.filename();
     fs::copy_file(built, target, fs::copy_options::overwrite_existing);
     const auto copy = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
     for (const char* name : {"vantedit-window", "data"})
@@ -38,6 +59,81 @@ fs::path installBinary(const fs::path& folder) {
     return target;
 }
 
+#ifdef _WIN32
+namespace {
+// One argument as the C runtime splits the command line again.
+std::string quoted(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, '\\');
+    return out + "\"";
+}
+
+// The caller's environment without the display, plus the extra entries.
+std::string environmentBlock(const std::vector<std::string>& env) {
+    std::string block;
+    char* all = GetEnvironmentStringsA();
+    for (const char* e = all; *e; e += std::strlen(e) + 1) {
+        const std::string entry = e;
+        if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0) continue;
+        block += entry + '\0';
+    }
+    FreeEnvironmentStringsA(all);
+    for (const std::string& e : env) block += e + '\0';
+    return block + '\0';
+}
+}  // namespace
+
+RunResult runProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& workingDir,
+                     const std::vector<std::string>& env) {
+    RunResult result;
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE errRead = nullptr, errWrite = nullptr;
+    if (!CreatePipe(&errRead, &errWrite, &inherit, 0)) return result;
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = errWrite;
+    std::string commandLine = quoted(program.string());
+    for (const std::string& a : args) commandLine += " " + quoted(a);
+    std::string environment = environmentBlock(env);
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessA(program.string().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        environment.data(), workingDir.string().c_str(), &startup, &process);
+    CloseHandle(errWrite);
+    CloseHandle(nul);
+    if (started) {
+        char buffer[4096];
+        DWORD n = 0;
+        while (ReadFile(errRead, buffer, sizeof buffer, &n, nullptr) && n > 0) result.stdErr.append(buffer, n);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        // An unhandled exception ends a process with its code (0xC...).
+        if (code >= 0xC0000000u) result.signal = int(code & 0xFFFF);
+        else result.status = int(code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(errRead);
+    return result;
+}
+#else
 RunResult runProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& workingDir,
                      const std::vector<std::string>& env) {
     RunResult result;
@@ -72,6 +168,8 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
 }
+
+#endif
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

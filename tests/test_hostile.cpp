@@ -9,7 +9,10 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#ifndef _WIN32
 #include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "formats/chunk_file.h"
 #include "image/tga_reader.h"
@@ -66,6 +69,11 @@ constexpr uint32_t Huge = 0xFFFFFFFFu;
 // fn's exit status in a child that an alarm ends; -1 when it did not end.
 template <typename Fn>
 int exitStatusWithin(unsigned seconds, Fn fn) {
+#ifdef _WIN32
+    // Windows has no fork: the reader runs here, and a hang hangs the test.
+    (void)seconds;
+    return fn();
+#else
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::alarm(seconds);
@@ -73,6 +81,7 @@ int exitStatusWithin(unsigned seconds, Fn fn) {
     }
     int status = 0;
     return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 class Hostile : public ::testing::Test, public LevelFiles {

@@ -8,8 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#include "run_binary.h"
 
 namespace vant::test {
 
@@ -19,20 +20,18 @@ struct TempDir {
     TempDir() {
         static int counter = 0;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = std::filesystem::temp_directory_path() /
-               ("vant_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" +
-                (info ? info->name() : "test"));
-        std::filesystem::remove_all(path);
+        path = folder_.path() / (std::to_string(counter++) + "_" + (info ? info->name() : "test"));
         std::filesystem::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    std::string file(const std::string& name) const { return (path / name).string(); }
-    std::string folder() const { return path.string() + "/"; }
+    // With '/' only, also on Windows: a backslash in a path changes how the
+    // program cuts out file names.
+    std::string file(const std::string& name) const { return folder() + name; }
+    std::string folder() const { return path.generic_string() + "/"; }
+
+private:
+    TempFolder folder_;
 };
 
 using ByteVec = std::vector<uint8_t>;
@@ -119,8 +118,7 @@ inline ByteVec rawChunkFile(const std::string& magic, const std::vector<RawChunk
 // The generated sample city: written into `dir`, then loaded as the job
 // loads it, with or without the full tile atlas.
 inline void makeSampleCity(const std::string& dir) {
-    const std::string cmd = std::string(MAKE_SAMPLE_CITY) + " " + dir + " > /dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_EQ(runProgram(MAKE_SAMPLE_CITY, {dir}, std::filesystem::current_path()).status, 0);
 }
 inline void loadSampleCity(const std::string& dir, Level& level, bool keepAtlas) {
     Runtime rt;
