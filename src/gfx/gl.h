@@ -1,6 +1,9 @@
 // The system's OpenGL 1.1 headers, with the two extensions the program uses.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>  // the system's GL header needs its declarations
+#endif
 #include <GL/gl.h>
 #include <GL/glu.h>
 

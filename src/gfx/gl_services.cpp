@@ -224,6 +224,10 @@ void GlServices::usePaddedTileTexture() { currentTiles_ = paddedTiles_; }
 bool GlServices::readRgb(std::vector<uint8_t>& rgb) {
     const unsigned name = textureName(minimap_);
     if (!name) return false;
+    // Only this read's own errors count: one of an earlier call may still
+    // be waiting (seen under Wine), so the flags are drained first.
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
     glBindTexture(GL_TEXTURE_2D, name);
     GLint width = 0, height = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);

@@ -1,5 +1,6 @@
-// The one window of the windowed program with its OpenGL context, on SDL.
-// Nothing of SDL shows through this header.
+// The one window of the windowed program with its OpenGL context: on SDL
+// (window.cpp) or on Win32 (win32/window.cpp). Nothing of either shows
+// through this header.
 #pragma once
 
 #include <string>
@@ -18,7 +19,9 @@ enum class WindowFailure {
     None,
     Register,          // no video system
     Creation,          // the window itself
+    DeviceContext,     // its device context (Win32)
     PixelFormat,       // no framebuffer configuration fits
+    SetPixelFormat,    // the chosen one cannot be set (Win32)
     RenderingContext,  // the OpenGL context
     ActivateContext,   // making it current
 };
@@ -53,8 +56,9 @@ public:
     void swapBuffers();
 
 private:
-    void* window_ = nullptr;   // SDL_Window
-    void* context_ = nullptr;  // SDL_GLContext
+    void* window_ = nullptr;   // SDL_Window, HWND
+    void* context_ = nullptr;  // SDL_GLContext, HGLRC
+    void* device_ = nullptr;   // HDC
     bool fullscreen_ = false;
     bool haveMode_ = false;
     int modeWidth_ = 0, modeHeight_ = 0, modeFormat_ = 0, modeRate_ = 0;

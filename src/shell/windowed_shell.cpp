@@ -58,7 +58,9 @@ bool WindowedShell::createWindowAndContext(const std::string& title, int width, 
         case WindowFailure::None: break;
         case WindowFailure::Register: return fail(BoxExclamation, "Failed To Register The Window Class.");
         case WindowFailure::Creation: return fail(BoxExclamation, "Window Creation Error.");
+        case WindowFailure::DeviceContext: return fail(BoxExclamation, "Can't Create A GL Device Context.");
         case WindowFailure::PixelFormat: return fail(BoxExclamation, "Can't Find A Suitable PixelFormat.");
+        case WindowFailure::SetPixelFormat: return fail(BoxExclamation, "Can't Set The PixelFormat.");
         case WindowFailure::RenderingContext: return fail(BoxExclamation, "Can't Create A GL Rendering Context.");
         case WindowFailure::ActivateContext: return fail(BoxExclamation, "Can't Activate The GL Rendering Context.");
         }
