@@ -110,7 +110,7 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     startup.hStdOutput = nul;
     startup.hStdError = errWrite;
     std::string commandLine = quoted(program.string());
-    for (const std::string& a : args) commandLine += " " + quoted(a);
+    for (const std::string& a : args) commandLine.append(1, ' ').append(quoted(a));
     std::string environment = environmentBlock(env);
     PROCESS_INFORMATION process{};
     const bool started = CreateProcessA(program.string().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
