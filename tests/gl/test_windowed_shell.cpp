@@ -1,10 +1,15 @@
 // The windowed start in this process, on a real window: initialisation order,
-// title, font lists, and the drawing state the progress view leaves.
+// title, font lists, the rendering state after the start and after a load,
+// and the drawing state the progress view leaves.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/app_state.h"
+#include "app/load_pipeline.h"
 #include "base/runtime.h"
 #include "formats/level.h"
+#include "formats/level_writer.h"
 #include "gfx/gl.h"
 #include "gfx/gl_services.h"
 #include "gfx/progress_view.h"
@@ -12,20 +17,77 @@
 #include "platform/bitmap_font.h"
 #include "platform/window.h"
 #include "shell/windowed_shell.h"
+#include "work_folder.h"
 
 using namespace vant;
 
 namespace {
 
 struct Shell {
-    Runtime rt;
-    Level level;
-    MapList maps;
+    App program;
+    Runtime& rt = program.rt;
+    Level& level = program.level;
+    MapList& maps = program.maps;
     AppState app;
     WindowState window;
     gfx::GlServices gpu{std::string(VANT_SOURCE_DIR) + "/data"};
     platform::WindowedShell shell{rt, level, maps, app, window, gpu};
 };
+
+// The fixed state the start sets, every value read back from the card.
+void expectRenderingState() {
+    auto floats = [](GLenum name, int n) {
+        std::vector<GLfloat> v(16);
+        glGetFloatv(name, v.data());
+        v.resize(size_t(n));
+        return v;
+    };
+    auto integer = [](GLenum name) {
+        GLint v = -1;
+        glGetIntegerv(name, &v);
+        return v;
+    };
+    using V = std::vector<GLfloat>;
+    GLfloat bias = 0;
+    glGetTexEnvfv(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, &bias);
+    EXPECT_EQ(bias, -0.5f);
+    EXPECT_EQ(integer(GL_SHADE_MODEL), GL_SMOOTH);
+    EXPECT_EQ(floats(GL_LIGHT_MODEL_AMBIENT, 4), (V{0, 0, 0, 1}));
+    const V diffuse[3] = {{0, 1, 0, 1}, {0, 0, 1, 1}, {1, 0, 0, 1}};
+    for (int i = 0; i < 3; ++i) {
+        const GLenum light = GLenum(GL_LIGHT0 + i);
+        V v(4);
+        glGetLightfv(light, GL_AMBIENT, v.data());
+        EXPECT_EQ(v, (V{0, 0, 0, 1})) << i;
+        glGetLightfv(light, GL_DIFFUSE, v.data());
+        EXPECT_EQ(v, diffuse[i]) << i;
+        glGetLightfv(light, GL_POSITION, v.data());
+        EXPECT_EQ(v, (V{127.5f, 127.5f, 50, 1})) << i;
+        glGetLightfv(light, GL_QUADRATIC_ATTENUATION, v.data());
+        glGetLightfv(light, GL_SPOT_CUTOFF, v.data() + 1);
+        glGetLightfv(light, GL_SPOT_EXPONENT, v.data() + 2);
+        EXPECT_EQ(V(v.begin(), v.begin() + 3), (V{0.000301f, 65.5f, 3.39956f})) << i;
+        EXPECT_FALSE(glIsEnabled(light)) << i;
+    }
+    for (GLenum off : {GL_LIGHTING, GL_COLOR_MATERIAL, GL_DEPTH_TEST, GL_ALPHA_TEST, GL_LINE_SMOOTH, GL_FOG, GL_BLEND})
+        EXPECT_FALSE(glIsEnabled(off)) << std::hex << off;
+    EXPECT_EQ(floats(GL_POLYGON_OFFSET_FACTOR, 1)[0], -0.2f);
+    EXPECT_EQ(floats(GL_POLYGON_OFFSET_UNITS, 1)[0], 0.0f);
+    EXPECT_EQ(integer(GL_DEPTH_FUNC), GL_LEQUAL);
+    EXPECT_EQ(integer(GL_ALPHA_TEST_FUNC), GL_GREATER);
+    EXPECT_EQ(floats(GL_ALPHA_TEST_REF, 1)[0], 0.21f);
+    for (GLenum hint : {GL_PERSPECTIVE_CORRECTION_HINT, GL_LINE_SMOOTH_HINT, GL_FOG_HINT})
+        EXPECT_EQ(integer(hint), GL_NICEST) << std::hex << hint;
+    EXPECT_EQ(integer(GL_FOG_MODE), GL_EXP);
+    EXPECT_EQ((V{floats(GL_FOG_DENSITY, 1)[0], floats(GL_FOG_START, 1)[0], floats(GL_FOG_END, 1)[0]}),
+              (V{0.000522f, 0.4f, 1.0f}));
+    EXPECT_EQ(floats(GL_FOG_COLOR, 4), (V{1, 1, 1, 1}));
+    EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), (V{1, 1, 1, 1}));
+    EXPECT_EQ(integer(GL_BLEND_SRC), GL_SRC_ALPHA);
+    EXPECT_EQ(integer(GL_BLEND_DST), GL_ONE_MINUS_SRC_ALPHA);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
 
 }  // namespace
 
@@ -51,6 +113,10 @@ TEST(WindowedShell, InitialisesInOrderAndNamesTheWindow) {
     ASSERT_NE(s.window.fontBase, 0u);
     EXPECT_TRUE(glIsList(s.window.fontBase) && glIsList(s.window.fontBase + 223));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    {
+        SCOPED_TRACE("after the start, its progress line drawn");
+        expectRenderingState();
+    }
 
     // Headless, only the common start runs.
     Shell h;
@@ -60,6 +126,30 @@ TEST(WindowedShell, InitialisesInOrderAndNamesTheWindow) {
     ASSERT_TRUE(h.shell.createWindowAndContext("t", 100, 100, 32, false));
     EXPECT_FALSE(h.shell.window().isOpen() || h.app.applicationReady);
     EXPECT_TRUE(h.maps.entries.empty());
+}
+
+// A whole windowed load in this process, progress drawing included, leaves
+// the start's state as it was.
+TEST(WindowedShell, RenderingStateHoldsAfterALoad) {
+    test::WorkFolder here;
+    std::filesystem::create_directories("data/minimaps");
+    StyleWriter style;
+    for (int i = 1; i < 256; ++i) style.setColour(0, i, {uint8_t(i), uint8_t(i), 40});
+    for (int i = 0; i < 64 * 64; ++i) style.setPixel(1, i % 64, i / 64, uint8_t(1 + i % 200));
+    MapWriter map;
+    for (int y = 100; y < 120; ++y)
+        for (int x = 100; x < 130; ++x) map.at(x, y, 0).lid = 1;
+    ASSERT_TRUE(saveBytes("t.sty", style.bytes()) && saveBytes("t.gmp", map.bytes(BlockMapFormat::Umap)));
+    ASSERT_TRUE(saveText("t.mmp", mapDescriptionText({{"styfile", "t.sty"}, {"gmpfile", "t.gmp"}})));
+
+    auto s = std::make_unique<Shell>();
+    s->rt.responder = [](int, const std::string&, const std::string&) { return AnswerOk; };
+    s->shell.hooks.prepareMapState = [&] { prepareMapState(s->rt, s->app, [&] { return s->gpu.reserveTextureName(); }); };
+    ASSERT_TRUE(s->shell.createWindowAndContext("t", 320, 240, 32, false));
+    openMapDescription(s->program, s->app, s->gpu, (here.path() / "t.mmp").string());
+    ASSERT_EQ(s->rt.progress.lines().back(), "Launching editor...");
+    EXPECT_FALSE(std::filesystem::is_empty("data/minimaps"));  // the thumbnail was read back
+    expectRenderingState();
 }
 
 // What the lines look like in a window is checked on the real binary
