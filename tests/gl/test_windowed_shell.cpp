@@ -36,55 +36,41 @@ struct Shell {
 
 // The fixed state the start sets, every value read back from the card.
 void expectRenderingState() {
-    auto floats = [](GLenum name, int n) {
-        std::vector<GLfloat> v(16);
-        glGetFloatv(name, v.data());
-        v.resize(size_t(n));
-        return v;
-    };
-    auto integer = [](GLenum name) {
-        GLint v = -1;
-        glGetIntegerv(name, &v);
-        return v;
-    };
     using V = std::vector<GLfloat>;
-    GLfloat bias = 0;
-    glGetTexEnvfv(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, &bias);
-    EXPECT_EQ(bias, -0.5f);
-    EXPECT_EQ(integer(GL_SHADE_MODEL), GL_SMOOTH);
-    EXPECT_EQ(floats(GL_LIGHT_MODEL_AMBIENT, 4), (V{0, 0, 0, 1}));
+    V bias(1);
+    glGetTexEnvfv(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, bias.data());
+    EXPECT_EQ(bias, V{-0.5f});
+    const std::vector<std::pair<GLenum, V>> values = {
+        {GL_SHADE_MODEL, {GL_SMOOTH}}, {GL_LIGHT_MODEL_AMBIENT, {0, 0, 0, 1}}, {GL_POLYGON_OFFSET_FACTOR, {-0.2f}},
+        {GL_POLYGON_OFFSET_UNITS, {0}}, {GL_DEPTH_FUNC, {GL_LEQUAL}}, {GL_ALPHA_TEST_FUNC, {GL_GREATER}},
+        {GL_ALPHA_TEST_REF, {0.21f}}, {GL_PERSPECTIVE_CORRECTION_HINT, {GL_NICEST}},
+        {GL_LINE_SMOOTH_HINT, {GL_NICEST}}, {GL_FOG_HINT, {GL_NICEST}}, {GL_FOG_MODE, {GL_EXP}},
+        {GL_FOG_DENSITY, {0.000522f}}, {GL_FOG_START, {0.4f}}, {GL_FOG_END, {1}}, {GL_FOG_COLOR, {1, 1, 1, 1}},
+        {GL_CURRENT_COLOR, {1, 1, 1, 1}}, {GL_BLEND_SRC, {GL_SRC_ALPHA}}, {GL_BLEND_DST, {GL_ONE_MINUS_SRC_ALPHA}}};
+    for (const auto& [name, want] : values) {
+        V got(16);
+        glGetFloatv(name, got.data());
+        got.resize(want.size());
+        EXPECT_EQ(got, want) << std::hex << name;
+    }
+    // Per light: ambient, diffuse, position, then attenuation and spot.
     const V diffuse[3] = {{0, 1, 0, 1}, {0, 0, 1, 1}, {1, 0, 0, 1}};
     for (int i = 0; i < 3; ++i) {
+        V got(15), want = {0, 0, 0, 1};
+        want.insert(want.end(), diffuse[i].begin(), diffuse[i].end());
+        want.insert(want.end(), {127.5f, 127.5f, 50, 1, 0.000301f, 65.5f, 3.39956f});
         const GLenum light = GLenum(GL_LIGHT0 + i);
-        V v(4);
-        glGetLightfv(light, GL_AMBIENT, v.data());
-        EXPECT_EQ(v, (V{0, 0, 0, 1})) << i;
-        glGetLightfv(light, GL_DIFFUSE, v.data());
-        EXPECT_EQ(v, diffuse[i]) << i;
-        glGetLightfv(light, GL_POSITION, v.data());
-        EXPECT_EQ(v, (V{127.5f, 127.5f, 50, 1})) << i;
-        glGetLightfv(light, GL_QUADRATIC_ATTENUATION, v.data());
-        glGetLightfv(light, GL_SPOT_CUTOFF, v.data() + 1);
-        glGetLightfv(light, GL_SPOT_EXPONENT, v.data() + 2);
-        EXPECT_EQ(V(v.begin(), v.begin() + 3), (V{0.000301f, 65.5f, 3.39956f})) << i;
-        EXPECT_FALSE(glIsEnabled(light)) << i;
+        glGetLightfv(light, GL_AMBIENT, &got[0]);
+        glGetLightfv(light, GL_DIFFUSE, &got[4]);
+        glGetLightfv(light, GL_POSITION, &got[8]);
+        glGetLightfv(light, GL_QUADRATIC_ATTENUATION, &got[12]);
+        glGetLightfv(light, GL_SPOT_CUTOFF, &got[13]);
+        glGetLightfv(light, GL_SPOT_EXPONENT, &got[14]);
+        EXPECT_EQ(got, want) << "light " << i;
     }
-    for (GLenum off : {GL_LIGHTING, GL_COLOR_MATERIAL, GL_DEPTH_TEST, GL_ALPHA_TEST, GL_LINE_SMOOTH, GL_FOG, GL_BLEND})
+    for (GLenum off : {GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL_LIGHTING, GL_COLOR_MATERIAL, GL_DEPTH_TEST, GL_ALPHA_TEST,
+                       GL_LINE_SMOOTH, GL_FOG, GL_BLEND})
         EXPECT_FALSE(glIsEnabled(off)) << std::hex << off;
-    EXPECT_EQ(floats(GL_POLYGON_OFFSET_FACTOR, 1)[0], -0.2f);
-    EXPECT_EQ(floats(GL_POLYGON_OFFSET_UNITS, 1)[0], 0.0f);
-    EXPECT_EQ(integer(GL_DEPTH_FUNC), GL_LEQUAL);
-    EXPECT_EQ(integer(GL_ALPHA_TEST_FUNC), GL_GREATER);
-    EXPECT_EQ(floats(GL_ALPHA_TEST_REF, 1)[0], 0.21f);
-    for (GLenum hint : {GL_PERSPECTIVE_CORRECTION_HINT, GL_LINE_SMOOTH_HINT, GL_FOG_HINT})
-        EXPECT_EQ(integer(hint), GL_NICEST) << std::hex << hint;
-    EXPECT_EQ(integer(GL_FOG_MODE), GL_EXP);
-    EXPECT_EQ((V{floats(GL_FOG_DENSITY, 1)[0], floats(GL_FOG_START, 1)[0], floats(GL_FOG_END, 1)[0]}),
-              (V{0.000522f, 0.4f, 1.0f}));
-    EXPECT_EQ(floats(GL_FOG_COLOR, 4), (V{1, 1, 1, 1}));
-    EXPECT_EQ(floats(GL_CURRENT_COLOR, 4), (V{1, 1, 1, 1}));
-    EXPECT_EQ(integer(GL_BLEND_SRC), GL_SRC_ALPHA);
-    EXPECT_EQ(integer(GL_BLEND_DST), GL_ONE_MINUS_SRC_ALPHA);
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
@@ -113,10 +99,6 @@ TEST(WindowedShell, InitialisesInOrderAndNamesTheWindow) {
     ASSERT_NE(s.window.fontBase, 0u);
     EXPECT_TRUE(glIsList(s.window.fontBase) && glIsList(s.window.fontBase + 223));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    {
-        SCOPED_TRACE("after the start, its progress line drawn");
-        expectRenderingState();
-    }
 
     // Headless, only the common start runs.
     Shell h;
@@ -128,9 +110,9 @@ TEST(WindowedShell, InitialisesInOrderAndNamesTheWindow) {
     EXPECT_TRUE(h.maps.entries.empty());
 }
 
-// A whole windowed load in this process, progress drawing included, leaves
-// the start's state as it was.
-TEST(WindowedShell, RenderingStateHoldsAfterALoad) {
+// The start, its progress line drawn, then a whole windowed load in this
+// process: the rendering state reads back as set after each.
+TEST(WindowedShell, RenderingStateHoldsAfterTheStartAndALoad) {
     test::WorkFolder here;
     std::filesystem::create_directories("data/minimaps");
     StyleWriter style;
@@ -144,11 +126,19 @@ TEST(WindowedShell, RenderingStateHoldsAfterALoad) {
 
     auto s = std::make_unique<Shell>();
     s->rt.responder = [](int, const std::string&, const std::string&) { return AnswerOk; };
-    s->shell.hooks.prepareMapState = [&] { prepareMapState(s->rt, s->app, [&] { return s->gpu.reserveTextureName(); }); };
+    s->shell.hooks.prepareMapState = [&] {
+        prepareMapState(s->rt, s->app, [&] { return s->gpu.reserveTextureName(); });
+    };
+    s->shell.hooks.buildMapList = [&] { buildMapList(s->rt, s->maps, s->app.settings.gamePath); };
     ASSERT_TRUE(s->shell.createWindowAndContext("t", 320, 240, 32, false));
+    {
+        SCOPED_TRACE("after the start");
+        expectRenderingState();
+    }
     openMapDescription(s->program, s->app, s->gpu, (here.path() / "t.mmp").string());
     ASSERT_EQ(s->rt.progress.lines().back(), "Launching editor...");
     EXPECT_FALSE(std::filesystem::is_empty("data/minimaps"));  // the thumbnail was read back
+    SCOPED_TRACE("after a load");
     expectRenderingState();
 }
 
