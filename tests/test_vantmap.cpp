@@ -171,15 +171,20 @@ TEST(Vantmap, InfoJsonTellsWhatTheWriterPutIn) {
     const MapWriter map = cityMap();
     ASSERT_TRUE(saveBytes((home / "city.gmp").string(), map.bytes()));
     writeLevel(home.path(), "city");
+    // A map cut inside its zones is drawn whole: a warning. Cut inside its
+    // block map, the level cannot be read.
     std::vector<uint8_t> cut = map.bytes();
     cut.resize(cut.size() - 10);  // into the ZONE chunk, the last one
+    ASSERT_TRUE(saveBytes((home / "zonecut.gmp").string(), cut));
+    writeLevel(home.path(), "zonecut");
+    cut.resize(cut.size() / 2);
     ASSERT_TRUE(saveBytes((home / "cut.gmp").string(), cut));
     writeLevel(home.path(), "cut");
 
-    const RunResult r = vantmap(home.path(), {"info", "--json", "city.mmp", "cut.mmp"}, true);
+    const RunResult r = vantmap(home.path(), {"info", "--json", "city.mmp", "cut.mmp", "zonecut.mmp"}, true);
     EXPECT_EQ(r.status, 1);
     const auto doc = nlohmann::json::parse(r.stdOut);
-    ASSERT_EQ(doc["levels"].size(), 2u);
+    ASSERT_EQ(doc["levels"].size(), 3u);
     const auto& city = doc["levels"][0];
     EXPECT_TRUE(city["ok"].get<bool>());
     EXPECT_TRUE(city["problems"].empty());
@@ -203,8 +208,13 @@ TEST(Vantmap, InfoJsonTellsWhatTheWriterPutIn) {
     EXPECT_FALSE(damaged["ok"].get<bool>());
     ASSERT_FALSE(damaged["problems"].empty());
     EXPECT_EQ(damaged["problems"][0]["file"], "./cut.gmp");
-    EXPECT_NE(damaged["problems"][0]["message"].get<std::string>().find("ZONE is cut short"), std::string::npos);
-    EXPECT_NE(r.stdErr.find("vantmap: ./cut.gmp: chunk ZONE is cut short"), std::string::npos) << r.stdErr;
+    EXPECT_NE(damaged["problems"][0]["message"].get<std::string>().find("DMAP is cut short"), std::string::npos);
+    EXPECT_NE(r.stdErr.find("vantmap: ./cut.gmp: chunk DMAP is cut short"), std::string::npos) << r.stdErr;
+    const auto& zonecut = doc["levels"][2];
+    EXPECT_TRUE(zonecut["ok"].get<bool>());
+    EXPECT_EQ(zonecut["map"]["zones"].size(), 1u);
+    EXPECT_EQ(zonecut["problems"][0], nlohmann::json::parse(
+        R"({"file":"./zonecut.gmp","message":"chunk ZONE is cut short: 13 of 23 bytes in the file","error":false})"));
 }
 
 }  // namespace
