@@ -125,10 +125,7 @@ bool renderLevel(const RenderOptions& o, int format, RenderJob& job, LevelReport
     for (int z : o.hiddenLayers) builder.hiddenLayers = uint8_t(builder.hiddenLayers | (1u << z));
 
     const MinimapLevelLoad load = loadLevelForMinimap(rt, level, maps, in.style, in.map);
-    if (!load.style) report.error(in.style, unreadableCause(in.style));
-    if (!load.map) report.error(in.map, unreadableCause(in.map));
-    const bool broken = !load.style || !load.map || report.damaged(in.style) || report.damaged(in.map);
-    if (broken) {
+    if (!report.readable(in, load.style, load.map)) {
         report.fail();
         if (!o.force) {
             report.error(in.level, "no picture written" +
