@@ -1,6 +1,7 @@
 #include "formats/chunk_file.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include "base/runtime.h"
@@ -65,10 +66,24 @@ ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName) {
             const uint64_t next = static_cast<uint64_t>(position) + size;
             if (next > 0xFFFFFFFFull || std::fseek(f, static_cast<long>(next), SEEK_SET) != 0) break;
         }
+    } else {
+        rt.reportProblem(fileName, true, "the header is cut short");
     }
     std::fclose(f);
     dir.status = ChunkFileStatus::Ok;
     return dir;
+}
+
+void reportCutChunks(Runtime& rt, const ChunkDirectory& dir, uint64_t fileLength,
+                     std::initializer_list<const char*> vital) {
+    if (!rt.problemListener) return;
+    for (const auto& [type, chunk] : dir.chunks) {
+        if (uint64_t(chunk.offset) + chunk.size <= fileLength) continue;
+        const bool damaged = std::find(vital.begin(), vital.end(), type) != vital.end();
+        const uint64_t held = fileLength > chunk.offset ? fileLength - chunk.offset : 0;
+        rt.reportProblem(dir.fileName, damaged, "chunk %s is cut short: %llu of %u bytes in the file", type.c_str(),
+                         static_cast<unsigned long long>(held), chunk.size);
+    }
 }
 
 void reportChunkFileStatus(Runtime& rt, ChunkFileStatus status, const std::string& fileName) {
