@@ -7,6 +7,7 @@
 #include "app/app.h"
 #include "base/large_pages.h"
 #include "base/text.h"
+#include "image/byte_sink.h"
 
 #include "app/app_state.h"
 #include "app/load_pipeline.h"
@@ -84,6 +85,7 @@ void runGuarded(App& app, Job job) {
 
 int main(int argc, char** argv) {
     preferLargePages();
+    protectTemporaryFiles();
     static App app;  // lives until exit
     Runtime& rt = app.rt;
 

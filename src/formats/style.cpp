@@ -22,6 +22,7 @@ constexpr size_t VirtualPalettes = 16384;
 constexpr int PhysicalPalettes = 320;
 constexpr size_t PpalEntries = 81920;  // 5 pages of 64 palettes x 256 colours
 constexpr size_t PageBytes = 65536;
+constexpr size_t SpritePages = 64;
 constexpr uint32_t WaterSignaturePage = 38;
 constexpr uint16_t NoGroup = 0xFFFF;
 
@@ -88,7 +89,9 @@ void readSprites(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Leve
     level.spriteAtlas.clear();
     const ChunkEntry sprg = dir.find("SPRG");
     if (sprg.offset == 0) return;
-    std::vector<uint8_t> graphics = file.read(sprg.offset, sprg.size);
+    // A sprite on the atlas's last page reaches at most one page further;
+    // graphics past that never show.
+    std::vector<uint8_t> graphics = file.read(sprg.offset, std::min<uint64_t>(sprg.size, (SpritePages + 1) * PageBytes));
     level.spriteAtlas.assign(AtlasBytes, 0);
 
     struct Entry {
@@ -142,10 +145,10 @@ void readSurfaceGroups(ChunkReader& file, const ChunkDirectory& dir, Level& leve
     const ChunkEntry groups = dir.find("SPEC");
     if (groups.offset == 0) return;
     level.surfaceGroup.fill(NoGroup);
-    std::vector<uint8_t> bytes = file.read(groups.offset, (size_t(groups.size) + 1) / 2 * 2);
+    ChunkCursor entries(file, groups.offset, (uint64_t(groups.size) + 1) / 2 * 2);
     uint16_t group = 0;
-    for (size_t i = 0; i + 2 <= bytes.size(); i += 2) {
-        const uint16_t v = static_cast<uint16_t>(bytes[i] | (bytes[i + 1] << 8));
+    for (const uint8_t* e; (e = entries.take(2)) != nullptr;) {
+        const uint16_t v = static_cast<uint16_t>(e[0] | (e[1] << 8));
         if (v == 0) ++group;
         else if (v < TileCount) level.surfaceGroup[v] = group;
     }
