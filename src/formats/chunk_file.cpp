@@ -85,7 +85,7 @@ public:
 
 private:
     bool fill(uint64_t pos) {
-        if (buffer_.empty()) buffer_.resize(size_t(256) << 10);
+        if (buffer_.empty()) buffer_.resize(size_t(std::min<uint64_t>(size_, uint64_t(256) << 10)));
         start_ = pos;
         held_ = 0;
         const ssize_t got = ::pread(fd_, buffer_.data(), buffer_.size(), off_t(pos));

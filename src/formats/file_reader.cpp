@@ -45,7 +45,7 @@ const uint8_t* ChunkCursor::take(size_t n) {
     if (n == 0) return &nothing;
     if (n > Piece || n > end_ - next_) return nullptr;
     if (held_ - at_ < n) {
-        if (buffer_.empty()) buffer_.resize(Piece);
+        if (buffer_.empty()) buffer_.resize(size_t(std::min<uint64_t>(Piece, end_ - next_)));
         held_ = file_.readInto(next_, buffer_.data(), size_t(std::min<uint64_t>(Piece, end_ - next_)));
         at_ = 0;
         if (held_ < n) return nullptr;
