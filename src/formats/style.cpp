@@ -101,11 +101,12 @@ void readSprites(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Leve
     std::vector<Entry> list;
     const ChunkEntry sprx = dir.find("SPRX");
     if (sprx.offset != 0) {
-        std::vector<uint8_t> bytes = file.read(sprx.offset, (size_t(sprx.size) + 7) / 8 * 8);
-        for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
-            const uint32_t ptr = uint32_t(bytes[i]) | (uint32_t(bytes[i + 1]) << 8) | (uint32_t(bytes[i + 2]) << 16) |
-                                 (uint32_t(bytes[i + 3]) << 24);
-            if (ptr < sprg.size) list.push_back({ptr, bytes[i + 4], bytes[i + 5]});
+        // Read a piece at a time; a list longer than the virtual palettes
+        // that colour its sprites is junk and stops there.
+        ChunkCursor entries(file, sprx.offset, (uint64_t(sprx.size) + 7) / 8 * 8);
+        for (const uint8_t* e; list.size() < VirtualPalettes && (e = entries.take(8)) != nullptr;) {
+            const uint32_t ptr = uint32_t(e[0]) | (uint32_t(e[1]) << 8) | (uint32_t(e[2]) << 16) | (uint32_t(e[3]) << 24);
+            if (ptr < sprg.size) list.push_back({ptr, e[4], e[5]});
         }
     }
     if (sprx.offset == 0 || !dir.has("PALB") || !dir.has("PPAL")) return;
