@@ -47,6 +47,7 @@ void runGuarded(App& app, Job job) {
     // Give back what the level holds, so the message itself can be made.
     app.minimap = std::vector<uint8_t>();
     app.level.releaseTileAtlas();
+    app.level.spriteAtlas = std::vector<uint8_t>();
     app.level.map.release();
     app.rt.showMessage(BoxOk, "ERROR", "%s", failure);
     exitProgram(app, 1);

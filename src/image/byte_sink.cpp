@@ -100,19 +100,29 @@ AtomicFile::AtomicFile(std::string target) : target_(followLinks(std::move(targe
     std::string pattern = folder + (name.size() + 11 <= 255 ? name : std::string()) + ".tmp-XXXXXX";
     std::vector<char> temp(pattern.begin(), pattern.end());
     temp.push_back('\0');
+    // No signal may come between making the file and noting it down.
+    sigset_t stops, before;
+    sigemptyset(&stops);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, sig);
+    ::sigprocmask(SIG_BLOCK, &stops, &before);
     const int fd = ::mkstemp(temp.data());
+    if (fd >= 0) {
+        temp_ = temp.data();
+        slot_ = rememberTemp(temp_);
+    }
+    const int made = errno;
+    ::sigprocmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) {
-        error_ = std::strerror(errno);
+        error_ = std::strerror(made);
         return;
     }
-    temp_ = temp.data();
-    slot_ = rememberTemp(temp_);
     if (exists) {
         // Replacing keeps what the old file had: its owner where we may
         // (before the mode, which a change of owner can clear), its mode.
         if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
-            if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-                // Not ours to give away: the file becomes ours.
+            // Not ours to give away: the file becomes ours, in the old
+            // group where we belong to it.
+            if (::fchown(fd, st.st_uid, st.st_gid) != 0 && ::fchown(fd, uid_t(-1), st.st_gid) != 0) {
             }
         }
         ::fchmod(fd, st.st_mode & 07777);
