@@ -70,9 +70,28 @@ Runtime::~Runtime() {
 
 void Runtime::logMessage(const std::string& caption, const std::string& text) {
     if (!runLog_) return;
+    const size_t size = caption.size() + text.size() + 5;
+    if (logged_ + size > RunLogCap) {
+        ++unlogged_;
+        return;
+    }
+    logged_ += size;
     std::string entry = "[" + caption + "] " + text + "\r\n";
     std::fwrite(entry.data(), 1, entry.size(), runLog_);
     std::fflush(runLog_);
+}
+
+void Runtime::logOnly(const char* caption, const char* format, ...) {
+    if (!runLog_) return;
+    if (logged_ >= RunLogCap) {
+        ++unlogged_;
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    std::string text = formatTextV(format, args);
+    va_end(args);
+    logMessage(caption, text);
 }
 
 int Runtime::showText(int type, const std::string& caption, const std::string& text) {
@@ -124,12 +143,15 @@ void Runtime::removeProgressLine() {
 
 bool Runtime::openRunLog(const std::string& path) {
     if (runLog_) return true;
-    runLog_ = std::fopen(path.c_str(), "wb");
+    runLog_ = openFile(path, "wb");
+    logged_ = 0;
+    unlogged_ = 0;
     return runLog_ != nullptr;
 }
 
 void Runtime::closeRunLog() {
     if (!runLog_) return;
+    if (unlogged_ > 0) std::fprintf(runLog_, "[WARNING] %lu more messages were not logged\r\n", unlogged_);
     static const char bye[] = "EXIT SUCCESS\r\n";
     std::fwrite(bye, 1, sizeof bye - 1, runLog_);
     std::fclose(runLog_);

@@ -14,6 +14,10 @@ namespace vant {
 namespace {
 constexpr size_t DmapBaseTableBytes = 262144;
 constexpr size_t UmapPieceRecords = 341;
+// A whole map in the compressed form, every square its own column of eight
+// distinct blocks, takes under 10 MB; data past this is junk and is read as
+// outside the chunk.
+constexpr uint64_t LargestDmap = uint64_t(64) << 20;
 
 inline uint32_t readU32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -109,7 +113,7 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
 
     if (useDmap) {
         if (dmap.offset != 0) {
-            std::vector<uint8_t> chunk = file.read(dmap.offset, dmap.size);
+            std::vector<uint8_t> chunk = file.read(dmap.offset, std::min<uint64_t>(dmap.size, LargestDmap));
             size_t unplaced = 0;
             decodeDmap(chunk.data(), chunk.size(), level.map, level.checksum, rt.problemListener ? &unplaced : nullptr);
             if (chunk.size() < DmapBaseTableBytes + 4)

@@ -25,7 +25,11 @@ void decodeUmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& c
 void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum, size_t* unplaced = nullptr);
 
 // Windowed-only readers of the map's other chunks. Records that would run
-// past the end of their chunk are not read.
+// past the end of their chunk are not read, nor records past these counts:
+// a 256 x 256 map has room for one zone per square, and 1,024 tile numbers
+// give no use for more than four animations each.
+constexpr size_t MaxZones = 65536;
+constexpr size_t MaxAnimations = 4096;
 
 // "ANIM": fills the animation list (replacing it) and TileToAnimation.
 void loadTileAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& map, Runtime* rt = nullptr);
