@@ -241,7 +241,8 @@ void mapDescriptions() {
     put(h, "blank_first", std::string("\r\n[MapFiles]\r\ngmpfile=x.gmp\r\n"));
     put(h, "not_a_description", std::string("GBMP\x01\x02 binary"));
     std::string longLine = "[MapFiles]\ndescription=" + std::string(2500, 'x') + "\n";
-    longLine += std::string("gmp\xFE" "file=\x00z.gmp\xFF\n", 19);
+    const char dropped[] = "gmp\xFE" "file=\x00z.gmp\xFF\n";  // a zero byte inside
+    longLine += std::string(dropped, sizeof dropped - 1);
     put(h, "long_and_dropped_bytes", longLine);
 }
 

@@ -1,21 +1,30 @@
 // Level files from strangers: size fields that lie, records cut off by their
-// chunk, numbers pointing outside every table. The readers must stay inside the
-// file and their fixed stores, allocate no more than the file holds, and finish.
+// chunk, numbers pointing outside every table, floods of chunks and records.
+// The readers must stay inside the file and their fixed stores, allocate no
+// more than what they keep, and finish. Then the program among hostile
+// surroundings: arguments built to inject options, limits on memory and file
+// size, pipes and devices for files, signals while writing, linked outputs.
 #include <gtest/gtest.h>
 
 #include "test_support.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <new>
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include "formats/chunk_file.h"
 #include "image/tga_reader.h"
+#include "maplist/recent_maps.h"
+#include "run_binary.h"
 
 // The largest single request made through operator new while a Watch lives;
 // all of it goes to malloc/free, so sanitizer builds still see matching pairs.
@@ -48,6 +57,12 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); 
 
 using namespace vant;
 using namespace vant::test;
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VANT_ASAN 1
+#endif
+#endif
 
 namespace {
 
@@ -168,10 +183,10 @@ TEST_F(Hostile, ReadersFinishOnInputsBuiltToLoop) {
     // A size that, counted in 32 bits, takes the next header back to the start.
     const std::string wrap = dir.file("wrap.gmp");
     ASSERT_TRUE(saveBytes(wrap, rawChunkFile("GBMP", {{"ZONE", ByteVec(20, 0), Huge - 13}})));
-    // Tens of thousands of empty chunks and empty records.
+    // Tens of thousands of empty chunks and empty records, past the caps.
     std::vector<RawChunk> empties;
     for (int i = 0; i < 20000; ++i) empties.push_back({i % 2 ? "ABCD" : "EFGH", {}});
-    empties.push_back({"ZONE", ByteVec(6 * 5000, 0)});
+    empties.push_back({"ZONE", ByteVec(6 * 70000, 0)});
     empties.push_back({"ANIM", ByteVec(6 * 5000, 0)});
     const ByteVec many = rawChunkFile("GBMP", empties);
     // A run-length 4000 x 4000 picture whose packets end long before it is full.
@@ -182,7 +197,7 @@ TEST_F(Hostile, ReadersFinishOnInputsBuiltToLoop) {
     auto readAll = [&] {
         if (readChunkDirectory(rt, wrap).chunks.size() != 1) return 1;
         if (!loadWindowed("empties.gmp", many)) return 2;
-        if (level.map.zones.size() != 5000 || level.map.animations.size() != 5000) return 3;
+        if (level.map.zones.size() != MaxZones || level.map.animations.size() != MaxAnimations) return 3;
         TextureRecord record;
         return readTga(rt, record, picture) || !record.pixels.empty() ? 4 : 0;
     };
@@ -279,6 +294,156 @@ TEST_F(Hostile, PalettesAndPagesPastTheStores) {
     ASSERT_TRUE(loadHeadless("claim.sty", rawChunkFile("GBST", {{"TILE", ByteVec(10, 1), 65 * 65536}})));
     EXPECT_EQ(atlasPixel(9, 0)[3], 255);
     EXPECT_EQ(atlasPixel(10, 0)[3], 0);
+}
+
+// Repeated chunks warn once per type and show one box per file; the recent
+// list is read from its tail, its lines capped; the run log stops growing
+// but keeps its last line.
+TEST_F(Hostile, FloodsKeepOnlyWhatIsUsed) {
+    std::vector<RawChunk> repeats;
+    for (const char* type : {"PALX", "XTRA", "PALX", "XTRA", "XTRA", "", "", "PALX"}) repeats.push_back({type, {}});
+    ASSERT_TRUE(loadWindowed("repeats.sty", rawChunkFile("GBST", repeats)));
+    EXPECT_EQ(boxes, std::vector<std::string>{"WARNING|File contains same chunk more than once (PALX)"});
+
+    RecentMaps recent;
+    recent.path = dir.file("recent_maps.txt");
+    recent.admit = [](uint32_t, int) { return true; };
+    std::string text(1 << 21, '\n');
+    for (int i = 0; i < 14; ++i) text += "0000000" + std::to_string(i % 10) + "|m|s|c|x|" + std::string(i, 'n') + "|\r\n";
+    text += "0|m|s|c|x|" + std::string(1 << 20, 'n') + "\n" + "no line feed";
+    ASSERT_TRUE(saveBytes(recent.path, ByteVec(text.begin(), text.end())));
+    Watch watch;
+    loadRecentMaps(recent);
+    EXPECT_LT(watch.largest(), size_t(1) << 17);
+    ASSERT_EQ(recent.list.size(), 12u);  // the last 11 short lines and the capped one
+    EXPECT_EQ(recent.list[0].displayName, "nnn");
+    EXPECT_EQ(recent.list[11].displayName.size(), 32768u - 10);
+
+    rt.headless = true;
+    ASSERT_TRUE(rt.openRunLog(dir.file("debug.txt")));
+    for (int i = 0; i < 40000; ++i) rt.showMessage(BoxOk, "ERROR", "message %d of a flood", i);
+    rt.closeRunLog();
+    const std::string logged = readFile(dir.file("debug.txt"));
+    EXPECT_LE(logged.size(), Runtime::RunLogCap + 100);
+    EXPECT_TRUE(logged.ends_with("more messages were not logged\r\nEXIT SUCCESS\r\n"));
+}
+
+// The real binary in its own folder, with the sample city beside it.
+class HostileRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program = installBinary(home.path());
+        makeSampleCity(home.path().string());
+    }
+    std::string at(const std::string& name) const { return (home / name).string(); }
+    std::string log() const { return readFile(home / "debug.txt"); }
+    // A job with -debug 1, under the shell's limits, ended after 20 s.
+    RunResult job(std::vector<std::string> args, const std::string& limits = "") {
+        args.insert(args.begin(), {"-c", limits + " exec timeout 20 \"$0\" \"$@\"", program.string(), "-saveminimap"});
+        args.insert(args.end(), {"-debug", "1"});
+        return runProgram("/bin/sh", args, home.path());
+    }
+    RunResult draw(const std::string& out, const std::string& limits = "", const std::string& sty = "sample.sty") {
+        return job({"-sty", at(sty), "-gmp", at("sample.gmp"), "-out", at(out)}, limits);
+    }
+    TempFolder home;
+    std::filesystem::path program;
+};
+
+TEST_F(HostileRun, ArgumentsLimitsAndFloods) {
+    // A quote in an argument is a byte of that argument, nothing more.
+    EXPECT_EQ(job({"-sty", at("sample.sty") + "\"-out\"" + at("injected.tga"), "-gmp", at("sample.gmp"), "-out",
+                   at("expected.tga")}).status, 1);
+    EXPECT_TRUE(std::filesystem::exists(home / "expected.tga"));
+    EXPECT_FALSE(std::filesystem::exists(home / "injected.tga"));
+    std::filesystem::copy_file(home / "sample.sty", home / "my\"style.sty");
+    EXPECT_EQ(draw("quoted.tga", "", "my\"style.sty").status, 1);
+    EXPECT_EQ(draw("plain.tga").status, 1);
+    EXPECT_EQ(readFile(home / "quoted.tga"), readFile(home / "plain.tga"));
+#if !defined(__SANITIZE_ADDRESS__) && !defined(VANT_ASAN)  // sanitizers need far more address space
+    EXPECT_EQ(draw("limited.tga", "ulimit -v 131072;").status, 1);
+    EXPECT_EQ(readFile(home / "limited.tga"), readFile(home / "plain.tga"));
+    // Less and less memory: each run that starts ends through the exit path,
+    // and some run is stopped by the allocation failure, with its message.
+    int starved = 0;
+    for (int kb = 64000; kb >= 6000; kb -= 4000) {
+        std::filesystem::remove(home / "debug.txt");
+        const int status = draw("starved.tga", "ulimit -v " + std::to_string(kb) + ";").status;
+        if (!std::filesystem::exists(home / "debug.txt")) continue;  // too little to start
+        EXPECT_EQ(status, 1) << kb;
+        EXPECT_TRUE(log().ends_with("EXIT SUCCESS\r\n")) << kb;
+        starved += log().find("[ERROR] Could not allocate memory\r\n") != std::string::npos;
+    }
+    EXPECT_GT(starved, 0);
+#endif
+    // A file-size limit is a write failure like any other; the old file stays.
+    EXPECT_EQ(draw("plain.tga", "ulimit -f 1000;").status, 1);
+    EXPECT_NE(log().find("(File too large)"), std::string::npos);
+    EXPECT_EQ(readFile(home / "plain.tga"), readFile(home / "quoted.tga"));
+
+    std::string repeats;  // ten million empty "PALX" chunks
+    for (int i = 0; i < 100000; ++i) repeats.append("PALX\0\0\0\0", 8);
+    std::ofstream flood(at("flood.sty"), std::ios::binary);
+    for (int i = 0; i < 100; ++i) flood << (i ? "" : std::string("GBST\1\0", 6)) << repeats;
+    flood.close();
+    std::filesystem::resize_file(home / "sample.gmp", uint64_t(1) << 30);  // a sparse tail of zeros
+    for (const char* sty : {"flood.sty", "sample.sty"}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(draw("flood.tga", "", sty).status, 1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << sty;  // under 1 s unloaded
+        // Once for the repeated PALX, once for the empty chunks of the zeros.
+        const std::string text = log();
+        EXPECT_EQ(std::count(text.begin(), text.end(), '('), sty[0] == 'f' ? 2 : 1) << text;
+    }
+}
+
+TEST_F(HostileRun, OnlyRegularFilesAreOpened) {
+    for (const char* fifo : {"pipe.sty", "pipe.tga", "level.mis"}) ASSERT_EQ(::mkfifo(at(fifo).c_str(), 0600), 0);
+    std::filesystem::create_directory(home / "folder.gmp");
+    writeFile(home / "level.mmp", "[MapFiles]\r\nstyfile=sample.sty\r\ngmpfile=sample.gmp\r\nscrfile=level.scr\r\n");
+    EXPECT_EQ(job({"-mmp", at("level.mmp"), "-out", at("mmp.tga")}).status, 1);
+    EXPECT_TRUE(std::filesystem::exists(home / "mmp.tga"));
+    EXPECT_EQ(draw("x.tga", "", "pipe.sty").status, 1);
+    EXPECT_NE(log().find("STY file was not found"), std::string::npos);
+    EXPECT_EQ(job({"-sty", at("sample.sty"), "-gmp", "/dev/zero", "-out", at("x.tga")}).status, 1);
+    EXPECT_EQ(job({"-sty", at("sample.sty"), "-gmp", at("folder.gmp"), "-out", at("x.tga")}).status, 1);
+    EXPECT_NE(log().find("GMP file was not found"), std::string::npos);
+    EXPECT_EQ(draw("pipe.tga").status, 1);
+    EXPECT_NE(log().find("(not a regular file)"), std::string::npos);
+    EXPECT_EQ(std::filesystem::status(home / "pipe.tga").type(), std::filesystem::file_type::fifo);
+}
+
+TEST_F(HostileRun, SavingKeepsLinksModesAndLongNamesAndNoTemporaryFile) {
+    writeFile(home / "real.tga", "old");
+    ::chmod(at("real.tga").c_str(), 0640);
+    std::filesystem::create_symlink("real.tga", home / "link.tga");
+    const std::string longName(251, 'n');
+    EXPECT_EQ(draw("link.tga").status, 1);
+    EXPECT_EQ(draw(longName + ".tga").status, 1);
+    EXPECT_TRUE(std::filesystem::is_symlink(home / "link.tga"));
+    EXPECT_EQ(std::filesystem::file_size(home / "real.tga"), 18u + 2048 * 2048 * 3);
+    struct stat st{};
+    EXPECT_EQ(::stat(at("real.tga").c_str(), &st) == 0 ? st.st_mode & 0777 : 0, 0640u);
+    EXPECT_EQ(readFile(home / (longName + ".tga")), readFile(home / "real.tga"));
+
+    // Killed at any moment: the old picture or the new one, never a part,
+    // never a temporary file.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        for (int ms = 0; ms < 320; ms += 40) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::execl(program.c_str(), "vantedit", "-saveminimap", "-sty", at("sample.sty").c_str(), "-gmp",
+                        at("sample.gmp").c_str(), "-out", at("real.tga").c_str(), nullptr);
+                ::_exit(127);
+            }
+            ::usleep(useconds_t(ms) * 1000);
+            ::kill(pid, sig);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    EXPECT_EQ(std::filesystem::file_size(home / "real.tga"), 18u + 2048 * 2048 * 3);
+    for (const auto& e : std::filesystem::directory_iterator(home.path()))
+        EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ protected:
     // Remembers map `n` under checksum `checksum` (its number by default).
     void use(uint32_t n, uint32_t checksum = 0) {
         MapList maps;
-        appendMap(maps, entry("Map " + std::to_string(n), "m" + std::to_string(n) + ".gmp", "s.sty"));
+        appendMap(maps, entry(formatText("Map %u", n), formatText("m%u.gmp", n), "s.sty"));
         updateRecentMaps(recent, maps, checksum ? checksum : n);
     }
 

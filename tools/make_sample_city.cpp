@@ -202,7 +202,7 @@ struct Tiles {
 
 class TileFactory {
 public:
-    TileFactory(StyleWriter& style, Random& rnd) : style_(style), rnd_(rnd), c_(rnd) {}
+    TileFactory(StyleWriter& style, Random& rnd) : style_(style), c_(rnd) {}
 
     // Draws one tile with the painter and returns its number.
     int make(int palette, const std::function<void(Canvas&)>& paint) {
@@ -222,7 +222,6 @@ public:
 
 private:
     StyleWriter& style_;
-    Random& rnd_;
     Canvas c_;
     int next_ = 1;  // tile 0 is the absent face
 };

@@ -42,18 +42,10 @@ CommandLine tokenizeCommandLine(const std::string& raw, bool keepQuotes) {
     return tokens;
 }
 
-std::string joinArguments(int argc, const char* const* argv) {
-    std::string raw;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        bool needsQuotes = arg.empty();
-        for (char c : arg)
-            if (static_cast<unsigned char>(c) < 33) needsQuotes = true;
-        if (i > 1) raw.push_back(' ');
-        if (needsQuotes) raw += "\"" + arg + "\"";
-        else raw += arg;
-    }
-    return raw;
+CommandLine argumentTokens(int argc, const char* const* argv) {
+    CommandLine tokens;
+    for (int i = 1; i < argc; ++i) tokens.emplace_back(argv[i]);
+    return tokens;
 }
 
 bool hasOption(const CommandLine& tokens, const std::string& name) {

@@ -9,9 +9,10 @@ namespace vant {
 using CommandLine = std::vector<std::string>;
 
 CommandLine tokenizeCommandLine(const std::string& raw, bool keepQuotes);
-// Rebuilds the raw command line from the arguments the system split for us:
-// arguments that are empty or hold blanks are quoted, others kept as they are.
-std::string joinArguments(int argc, const char* const* argv);
+// The arguments the system already split, without the program's own name:
+// each one is one token, whatever bytes it holds. The splitting rules of
+// tokenizeCommandLine are for a command line that comes as one text.
+CommandLine argumentTokens(int argc, const char* const* argv);
 
 bool hasOption(const CommandLine& tokens, const std::string& name);
 std::string optionValue(const CommandLine& tokens, const std::string& name);

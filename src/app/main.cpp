@@ -1,5 +1,7 @@
 // vantedit: the level-loading and minimap core of the VANT map editor.
 #include <cstdlib>
+#include <new>
+#include <stdexcept>
 #ifdef VANT_WINDOW_BINARY
 #include <unistd.h>
 #endif
@@ -7,6 +9,7 @@
 #include "app/app.h"
 #include "base/os.h"
 #include "base/text.h"
+#include "image/byte_sink.h"
 
 #include "app/app_state.h"
 #include "app/load_pipeline.h"
@@ -28,6 +31,28 @@ namespace {
     std::fflush(stdout);
     std::fflush(stderr);
     std::exit(status);
+}
+
+// Runs one job; memory that cannot be had ends the run like every other
+// failure: a message (in the run log too), then the one exit path.
+template <typename Job>
+void runGuarded(App& app, Job job) {
+    const char* failure = nullptr;
+    try {
+        job();
+        return;
+    } catch (const std::bad_alloc&) {
+        failure = "Could not allocate memory";
+    } catch (const std::length_error&) {
+        failure = "Could not allocate memory";
+    }
+    // Give back what the level holds, so the message itself can be made.
+    app.minimap = std::vector<uint8_t>();
+    app.level.releaseTileAtlas();
+    app.level.spriteAtlas = std::vector<uint8_t>();
+    app.level.map.release();
+    app.rt.showMessage(BoxOk, "ERROR", "%s", failure);
+    exitProgram(app, 1);
 }
 
 #ifdef VANT_WINDOWED
@@ -54,7 +79,7 @@ namespace {
         exitProgram(app, 0);
     }
 
-    if (tokens.size() == 1) openMapDescription(app, state, gpu, tokens[0]);
+    if (tokens.size() == 1) runGuarded(app, [&] { openMapDescription(app, state, gpu, tokens[0]); });
     exitProgram(app, 1);
 }
 #endif
@@ -63,6 +88,7 @@ namespace {
 
 int main(int argc, char** argv) {
     os::preferLargePages();
+    protectTemporaryFiles();
     static App app;  // lives until exit
     Runtime& rt = app.rt;
 
@@ -73,7 +99,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot enter the program folder %s\n", folder.c_str());
     }
 
-    const CommandLine tokens = tokenizeCommandLine(joinArguments(argc, argv), false);
+    const CommandLine tokens = argumentTokens(argc, argv);
     rt.headless = hasOption(tokens, "-saveminimap");
 
     if (!rt.headless) {
@@ -97,9 +123,9 @@ int main(int argc, char** argv) {
         // itself can get here); there is no card to send anything to.
         static AppState state;
         NoGpuServices gpu;
-        openMapDescription(app, state, gpu, tokens[0]);
+        runGuarded(app, [&] { openMapDescription(app, state, gpu, tokens[0]); });
     } else if (tokens.size() > 1) {
-        runMinimapJob(app, tokens);
+        runGuarded(app, [&] { runMinimapJob(app, tokens); });
     }
     exitProgram(app, 1);
 }

@@ -47,8 +47,11 @@ Pages mapZeroedPages(size_t bytes);
 // cannot (the caller then clears them itself).
 bool discardPages(const Pages& pages);
 void unmapPages(const Pages& pages);
-// Asks for large pages under the heap, where that exists (a no-op elsewhere).
-void preferLargePages();
+// Asks for large pages under the heap, where that exists (a no-op
+// elsewhere). A minimap run touches some thirty megabytes of fresh memory
+// once; on virtual machines the cost of faulting it in 4 KiB pages is larger
+// than all the drawing. The heap is grown once by workingSet bytes.
+void preferLargePages(size_t workingSet = size_t(32) << 20);
 
 // High-resolution counter: ticks and ticks per second. A frequency of 0
 // means there is no such counter; millisecondClock is then the time base.

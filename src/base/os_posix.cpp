@@ -94,16 +94,16 @@ bool discardPages(const Pages& pages) { return ::madvise(pages.data, pages.size,
 
 void unmapPages(const Pages& pages) { ::munmap(pages.data, pages.size); }
 
-void preferLargePages() {
-    constexpr size_t Reserve = size_t(256) << 20;  // address space only until touched
-    // Keep every allocation, large ones included, on one heap that grows in
-    // one step, then mark that heap for huge pages.
+void preferLargePages(size_t workingSet) {
+    // Keep large allocations on the heap and never give its top back, so
+    // the block below serves the whole run.
     mallopt(M_MMAP_THRESHOLD, 1 << 30);
-    mallopt(M_TOP_PAD, int(Reserve));
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
-    // One large block makes the heap grow now; freed, it stays as the top of
-    // the heap (nothing is trimmed) for the allocations that follow.
-    void* block = std::malloc(Reserve / 4);
+    // One block of the run's working set makes the heap grow now, in one
+    // step and no further than the run will touch; freed, it stays as the
+    // top of the heap for the allocations that follow. Under an address
+    // space limit that cannot hold it, the heap simply grows as it goes.
+    void* block = std::malloc(workingSet);
     if (!block) return;
     const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + LargePage - 1) & ~(LargePage - 1);
     const uintptr_t end = reinterpret_cast<uintptr_t>(sbrk(0)) & ~(LargePage - 1);

@@ -94,7 +94,7 @@ bool discardPages(const Pages&) { return false; }
 
 void unmapPages(const Pages& pages) { VirtualFree(pages.data, 0, MEM_RELEASE); }
 
-void preferLargePages() {}
+void preferLargePages(size_t) {}
 
 long long counterTicks() {
     LARGE_INTEGER now;

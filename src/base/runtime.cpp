@@ -78,14 +78,36 @@ Runtime::~Runtime() {
 
 void Runtime::logMessage(const std::string& caption, const std::string& text) {
     if (!runLog_) return;
+    const size_t size = caption.size() + text.size() + 5;
+    if (logged_ + size > RunLogCap) {
+        ++unlogged_;
+        return;
+    }
+    logged_ += size;
     std::string entry = "[" + caption + "] " + text + "\r\n";
     std::fwrite(entry.data(), 1, entry.size(), runLog_);
     std::fflush(runLog_);
 }
 
+void Runtime::logOnly(const char* caption, const char* format, ...) {
+    if (!runLog_) return;
+    if (logged_ >= RunLogCap) {
+        ++unlogged_;
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    std::string text = formatTextV(format, args);
+    va_end(args);
+    logMessage(caption, text);
+}
+
 int Runtime::showText(int type, const std::string& caption, const std::string& text) {
     logMessage(caption, text);
-    if (headless) return AnswerNone;
+    if (headless) {
+        if (headlessListener) headlessListener(type, caption, text);
+        return AnswerNone;
+    }
     return responder ? responder(type, caption, text) : AnswerNone;
 }
 
@@ -97,6 +119,15 @@ int Runtime::showMessage(int type, const char* caption, const char* format, ...)
     va_end(args);
     if (text.size() > 8191) text.resize(8191);
     return showText(type, caption ? caption : "", text);
+}
+
+void Runtime::reportProblem(const std::string& file, bool damaged, const char* format, ...) {
+    if (!problemListener || !format) return;
+    va_list args;
+    va_start(args, format);
+    const std::string text = formatTextV(format, args);
+    va_end(args);
+    problemListener(file, text, damaged);
 }
 
 void Runtime::addProgressLine(const char* format, ...) {
@@ -120,12 +151,15 @@ void Runtime::removeProgressLine() {
 
 bool Runtime::openRunLog(const std::string& path) {
     if (runLog_) return true;
-    runLog_ = std::fopen(path.c_str(), "wb");
+    runLog_ = openFile(path, "wb");
+    logged_ = 0;
+    unlogged_ = 0;
     return runLog_ != nullptr;
 }
 
 void Runtime::closeRunLog() {
     if (!runLog_) return;
+    if (unlogged_ > 0) std::fprintf(runLog_, "[WARNING] %lu more messages were not logged\r\n", unlogged_);
     static const char bye[] = "EXIT SUCCESS\r\n";
     std::fwrite(bye, 1, sizeof bye - 1, runLog_);
     std::fclose(runLog_);

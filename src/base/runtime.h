@@ -78,18 +78,34 @@ public:
     float startTime = 0.0f;
     ProgressScreen progress;
     MessageResponder responder = stderrResponder;
+    // Headless runs answer every box with 0 unseen. A front end that wants
+    // to hear them anyway (vantmap) sets a listener; its answer is ignored.
+    MessageResponder headlessListener;
+    // Damage the readers meet and otherwise pass over quietly (a chunk that
+    // runs past the end of its file, a record cut short): told only to this
+    // listener, never as a box or in the run log. `damaged` is true when the
+    // file cannot be read as what it claims to be.
+    std::function<void(const std::string& file, const std::string& text, bool damaged)> problemListener;
+    void reportProblem(const std::string& file, bool damaged, const char* format, ...)
+        __attribute__((format(printf, 4, 5)));
 
     // Formatted message box; silent (answer 0) in headless mode.
     int showMessage(int type, const char* caption, const char* format, ...)
         __attribute__((format(printf, 4, 5)));
     // Same, with a ready text of any length.
     int showText(int type, const std::string& caption, const std::string& text);
+    // A message for the run log only, never a box: the further cases of a
+    // problem already shown once.
+    void logOnly(const char* caption, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
     void addProgressLine(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void setProgressDots(const std::string& text, int n);
     void removeProgressLine();
 
     // The run log "debug.txt": closed unless opened (headless "-debug").
+    // It holds at most RunLogCap bytes of messages; what does not fit is
+    // counted in one line before the last.
+    static constexpr size_t RunLogCap = size_t(1) << 20;
     bool openRunLog(const std::string& path);
     bool runLogOpen() const { return runLog_ != nullptr; }
     void closeRunLog();  // writes "EXIT SUCCESS\r\n" first
@@ -97,6 +113,8 @@ public:
 private:
     void logMessage(const std::string& caption, const std::string& text);
     std::FILE* runLog_ = nullptr;
+    size_t logged_ = 0;
+    unsigned long unlogged_ = 0;
 };
 
 }  // namespace vant

@@ -41,7 +41,8 @@ std::string readTextLine(std::FILE* file);
 void appendTextFile(const std::string& path, const std::string& text, const char* mode);
 int64_t fileSize(const std::string& path);
 bool fileExists(const std::string& path);
-// fopen that refuses folders (which open for reading on this platform).
+// fopen ("r", "w", "a", binary or not, "+") of regular files only: folders,
+// pipes and devices count as files that cannot be opened, and nothing waits.
 std::FILE* openFile(const std::string& path, const char* mode);
 
 }  // namespace vant

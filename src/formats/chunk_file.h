@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -31,7 +32,15 @@ struct ChunkDirectory {
 // Lower-case extension to expected magic: "sty" -> "GBST", "gmp" -> "GBMP".
 std::string expectedMagicFor(const std::string& fileName);
 
+// One pass over the chunk headers, up to the file's real end. A repeated
+// type is warned about once (a box for the first such type of the file, the
+// run log for the others); types no loader reads are listed up to 1,024.
 ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName);
 void reportChunkFileStatus(Runtime& rt, ChunkFileStatus status, const std::string& fileName);
+// Tells the run's problem listener of every chunk that runs past the end of
+// the file; as damage for the chunks named vital, the ones a picture is
+// drawn from.
+void reportCutChunks(Runtime& rt, const ChunkDirectory& dir, uint64_t fileLength,
+                     std::initializer_list<const char*> vital);
 
 }  // namespace vant

@@ -1,5 +1,7 @@
 #include "formats/file_reader.h"
 
+#include <algorithm>
+
 #include "base/os.h"
 #include "base/text.h"
 
@@ -34,6 +36,25 @@ size_t ChunkReader::readInto(uint64_t offset, void* buffer, size_t count) {
     if (!file_ || count == 0 || offset >= length_) return 0;
     if (offset > uint64_t(INT64_MAX) || !os::seek(file_, int64_t(offset), SEEK_SET)) return 0;
     return std::fread(buffer, 1, count, file_);
+}
+
+ChunkCursor::ChunkCursor(ChunkReader& file, uint64_t offset, uint64_t size)
+    : file_(file), next_(offset), end_(offset + std::min(size, file.length() > offset ? file.length() - offset : 0)) {}
+
+const uint8_t* ChunkCursor::take(size_t n) {
+    static const uint8_t nothing = 0;
+    if (n == 0) return &nothing;
+    if (n > Piece || n > end_ - next_) return nullptr;
+    if (held_ - at_ < n) {
+        if (buffer_.empty()) buffer_.resize(size_t(std::min<uint64_t>(Piece, end_ - next_)));
+        held_ = file_.readInto(next_, buffer_.data(), size_t(std::min<uint64_t>(Piece, end_ - next_)));
+        at_ = 0;
+        if (held_ < n) return nullptr;
+    }
+    const uint8_t* bytes = buffer_.data() + at_;
+    at_ += n;
+    next_ += n;
+    return bytes;
 }
 
 }  // namespace vant

@@ -32,4 +32,23 @@ private:
     uint64_t length_ = 0;
 };
 
+// A chunk read front to back through a small buffer: what the chunk claims
+// to hold costs no memory, only what is taken from it.
+class ChunkCursor {
+public:
+    static constexpr size_t Piece = size_t(64) << 10;
+
+    ChunkCursor(ChunkReader& file, uint64_t offset, uint64_t size);
+    // The next n bytes (n <= Piece), or null when the chunk or the file ends
+    // first.
+    const uint8_t* take(size_t n);
+
+private:
+    ChunkReader& file_;
+    uint64_t next_;  // file position of buffer_[at_]
+    uint64_t end_;
+    std::vector<uint8_t> buffer_;
+    size_t at_ = 0, held_ = 0;
+};
+
 }  // namespace vant

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/runtime.h"
 #include "formats/chunk_file.h"
 #include "formats/file_reader.h"
 #include "formats/map.h"
@@ -15,11 +16,6 @@ constexpr int CountedLayers = MapDepth - 1;  // the top layer never counts
 
 inline uint16_t readU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
-// The chunk's bytes, as far as the file really holds them.
-std::vector<uint8_t> chunkBytes(ChunkReader& file, const ChunkEntry& chunk) {
-    if (chunk.offset == 0 || chunk.size == 0) return {};
-    return file.read(chunk.offset, chunk.size);
-}
 
 // One visit of the counted lids in the fixed order (layers upwards, rows
 // from 255 down to 0, squares left to right). The first tile to reach the
@@ -48,31 +44,32 @@ uint32_t mostUsedLid(const MapFile& map, Accept accept) {
 
 }  // namespace
 
-void loadTileAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& map) {
+void loadTileAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& map, Runtime* rt) {
     map.tileToAnimation.fill(-1);
     // Indexes in TileToAnimation count from the start of this chunk's list.
     map.animations.clear();
-    const std::vector<uint8_t> bytes = chunkBytes(file, dir.find("ANIM"));
-
-    size_t at = 0;
-    while (at + 6 <= bytes.size()) {
-        const uint8_t* header = &bytes[at];
-        const size_t frameCount = header[4];
-        const size_t length = 6 + 2 * frameCount;
-        if (at + length > bytes.size()) break;  // a record cut off by the chunk's end is dropped
-
+    const ChunkEntry chunk = dir.find("ANIM");
+    if (chunk.offset == 0) return;
+    ChunkCursor records(file, chunk.offset, chunk.size);
+    const uint8_t* header;
+    while (map.animations.size() < MaxAnimations && (header = records.take(6)) != nullptr) {
         TileAnimation animation;
         animation.base = readU16(header);
         animation.byte2 = header[2];
         animation.byte3 = header[3];
+        const size_t frameCount = header[4];
+        // A record cut off by the chunk's end is dropped.
+        const uint8_t* frames = records.take(2 * frameCount);
+        if (!frames) break;
         animation.frames.reserve(frameCount);
-        for (size_t i = 0; i < frameCount; ++i) animation.frames.push_back(readU16(header + 6 + 2 * i));
+        for (size_t i = 0; i < frameCount; ++i) animation.frames.push_back(readU16(frames + 2 * i));
 
         const int32_t index = static_cast<int32_t>(map.animations.size());
         if (animation.base >= 1 && animation.base < TileCount) map.tileToAnimation[animation.base] = index;
         map.animations.push_back(std::move(animation));
-        at += length;
     }
+    if (rt && at < bytes.size())
+        rt->reportProblem(dir.fileName, false, "chunk ANIM: animation %zu is cut short", map.animations.size());
 }
 
 void chooseWaterTile(Level& level) {
@@ -88,29 +85,29 @@ void chooseWaterTile(Level& level) {
     }
 }
 
-void loadZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map) {
+void loadZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map, Runtime* rt) {
     map.zones.clear();
     map.selectedZone = -1;
-    const std::vector<uint8_t> bytes = chunkBytes(file, dir.find("ZONE"));
-    if (bytes.empty()) return;
+    const ChunkEntry chunk = dir.find("ZONE");
+    if (chunk.offset == 0 || chunk.size == 0) return;
 
+    ChunkCursor records(file, chunk.offset, chunk.size);
     int32_t id = 0;
-    size_t at = 0;
-    while (at + 6 <= bytes.size()) {
-        const uint8_t* header = &bytes[at];
-        const size_t nameLength = header[5];
-        if (at + 6 + nameLength > bytes.size()) break;  // a record cut off by the chunk's end is dropped
-
-        const char* name = reinterpret_cast<const char*>(header + 6);
-        const void* zero = std::memchr(name, 0, nameLength);
-        const size_t kept = zero ? size_t(static_cast<const char*>(zero) - name) : nameLength;
-
+    const uint8_t* header;
+    while (map.zones.size() < MaxZones && (header = records.take(6)) != nullptr) {
         ZoneRecord zone;
         zone.type = header[0];
         float x1 = header[1];
         float x2 = float(header[1] + header[3]);
         float y1 = float(MapHeight - header[2]);
         float y2 = float(MapHeight - (header[2] + header[4]));
+        const size_t nameLength = header[5];
+        // A record cut off by the chunk's end is dropped.
+        const char* name = reinterpret_cast<const char*>(records.take(nameLength));
+        if (!name) break;
+        const void* zero = std::memchr(name, 0, nameLength);
+        const size_t kept = zero ? size_t(static_cast<const char*>(zero) - name) : nameLength;
+
         if (x1 > x2) std::swap(x1, x2);
         if (y1 > y2) std::swap(y1, y2);
         zone.x1 = x1;
@@ -120,8 +117,8 @@ void loadZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map) {
         zone.id = id++;
         zone.name.assign(name, kept);
         map.zones.push_back(std::move(zone));
-        at += 6 + nameLength;
     }
+    if (rt && at < bytes.size()) rt->reportProblem(dir.fileName, false, "chunk ZONE: zone %d is cut short", int(id));
     sortZonesByArea(map, -1);
 }
 

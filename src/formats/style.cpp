@@ -22,6 +22,7 @@ constexpr size_t VirtualPalettes = 16384;
 constexpr int PhysicalPalettes = 320;
 constexpr size_t PpalEntries = 81920;  // 5 pages of 64 palettes x 256 colours
 constexpr size_t PageBytes = 65536;
+constexpr size_t SpritePages = 64;
 constexpr uint32_t WaterSignaturePage = 38;
 constexpr uint16_t NoGroup = 0xFFFF;
 
@@ -88,7 +89,9 @@ void readSprites(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Leve
     level.spriteAtlas.clear();
     const ChunkEntry sprg = dir.find("SPRG");
     if (sprg.offset == 0) return;
-    std::vector<uint8_t> graphics = file.read(sprg.offset, sprg.size);
+    // A sprite on the atlas's last page reaches at most one page further;
+    // graphics past that never show.
+    std::vector<uint8_t> graphics = file.read(sprg.offset, std::min<uint64_t>(sprg.size, (SpritePages + 1) * PageBytes));
     level.spriteAtlas.assign(AtlasBytes, 0);
 
     struct Entry {
@@ -98,11 +101,12 @@ void readSprites(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Leve
     std::vector<Entry> list;
     const ChunkEntry sprx = dir.find("SPRX");
     if (sprx.offset != 0) {
-        std::vector<uint8_t> bytes = file.read(sprx.offset, (size_t(sprx.size) + 7) / 8 * 8);
-        for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
-            const uint32_t ptr = uint32_t(bytes[i]) | (uint32_t(bytes[i + 1]) << 8) | (uint32_t(bytes[i + 2]) << 16) |
-                                 (uint32_t(bytes[i + 3]) << 24);
-            if (ptr < sprg.size) list.push_back({ptr, bytes[i + 4], bytes[i + 5]});
+        // Read a piece at a time; a list longer than the virtual palettes
+        // that colour its sprites is junk and stops there.
+        ChunkCursor entries(file, sprx.offset, (uint64_t(sprx.size) + 7) / 8 * 8);
+        for (const uint8_t* e; list.size() < VirtualPalettes && (e = entries.take(8)) != nullptr;) {
+            const uint32_t ptr = uint32_t(e[0]) | (uint32_t(e[1]) << 8) | (uint32_t(e[2]) << 16) | (uint32_t(e[3]) << 24);
+            if (ptr < sprg.size) list.push_back({ptr, e[4], e[5]});
         }
     }
     if (sprx.offset == 0 || !dir.has("PALB") || !dir.has("PPAL")) return;
@@ -142,10 +146,10 @@ void readSurfaceGroups(ChunkReader& file, const ChunkDirectory& dir, Level& leve
     const ChunkEntry groups = dir.find("SPEC");
     if (groups.offset == 0) return;
     level.surfaceGroup.fill(NoGroup);
-    std::vector<uint8_t> bytes = file.read(groups.offset, (size_t(groups.size) + 1) / 2 * 2);
+    ChunkCursor entries(file, groups.offset, (uint64_t(groups.size) + 1) / 2 * 2);
     uint16_t group = 0;
-    for (size_t i = 0; i + 2 <= bytes.size(); i += 2) {
-        const uint16_t v = static_cast<uint16_t>(bytes[i] | (bytes[i + 1] << 8));
+    for (const uint8_t* e; (e = entries.take(2)) != nullptr;) {
+        const uint16_t v = static_cast<uint16_t>(e[0] | (e[1] << 8));
         if (v == 0) ++group;
         else if (v < TileCount) level.surfaceGroup[v] = group;
     }
@@ -326,6 +330,9 @@ bool loadStyle(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std
         reportChunkFileStatus(rt, ChunkFileStatus::NotFound, fileName);
         return false;
     }
+    reportCutChunks(rt, dir, file.length(), {"PALX", "PPAL", "TILE"});
+    if (!dir.has("TILE")) rt.reportProblem(fileName, true, "no tiles: no TILE chunk");
+    if (!dir.has("PALX") || !dir.has("PPAL")) rt.reportProblem(fileName, false, "no palettes: PALX or PPAL missing");
 
     readPalettes(file, dir, level, pal);
     if (!rt.headless) readSprites(rt, file, dir, level, pal);

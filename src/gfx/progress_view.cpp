@@ -39,6 +39,11 @@ void ProgressView::draw(const ProgressScreen& screen) {
     const auto [w, h] = size_ ? size_() : std::pair<int, int>{0, 0};
     if (w <= 0 || h <= 0) return;
 
+    // Mesa 22's glPopAttrib drops the texture unit's LOD bias to 0 when no
+    // texture was bound at the push and texturing is switched off in
+    // between; the bias is put back by hand after the pop.
+    GLfloat lodBias = 0;
+    glGetTexEnvfv(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, &lodBias);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -98,6 +103,7 @@ void ProgressView::draw(const ProgressScreen& screen) {
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopAttrib();
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, lodBias);
     if (swap_) swap_();
 }
 

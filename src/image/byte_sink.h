@@ -23,7 +23,10 @@ public:
 
 // Writes into a temporary file beside the target and renames it over the
 // target on commit. A failed or abandoned write leaves the target as it was
-// and removes the temporary file.
+// and removes the temporary file. A symbolic link is followed: the file it
+// names is replaced in its own folder. The new file keeps the old one's mode
+// (and owner, where the process may give it); a second hard link to the old
+// file keeps the old contents. Only regular files are replaced.
 class AtomicFile : public ByteSink {
 public:
     explicit AtomicFile(std::string target);
@@ -41,9 +44,15 @@ private:
     std::string target_;
     std::string temp_;
     std::FILE* file_ = nullptr;
+    int slot_ = -1;  // in the table the signal handler cleans
     bool failed_ = false;
     std::string error_;
 };
+
+// Ignores SIGXFSZ (a file-size limit then fails the write, which is
+// reported) and has SIGINT, SIGTERM and SIGHUP remove the temporary files of
+// unfinished writes before the process ends. Called once at start.
+void protectTemporaryFiles();
 
 // Writes a whole file safely; false (with a reason) when it could not.
 bool writeFileAtomically(const std::string& path, const void* data, size_t size, std::string* error = nullptr);

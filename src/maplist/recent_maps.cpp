@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "base/text.h"
 #include "image/byte_sink.h"
@@ -26,28 +28,44 @@ uint32_t parseChecksum(const std::string& text) {
     return value;
 }
 
-std::string readWholeFile(std::FILE* f) {
-    std::string bytes;
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, got);
-    return bytes;
-}
+// The last `count` lines of the file, found from its end: every line feed
+// ends a line, text after the last one is no line, carriage returns vanish
+// wherever they stand. Only the first MaxRecentLineBytes bytes of a line are
+// kept: six paths and a name fit with room to spare.
+constexpr size_t MaxRecentLineBytes = 32768;
 
-// Every line feed ends a line, carriage returns vanish wherever they stand,
-// and an unfinished last line is not a line.
-std::vector<std::string> cutLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : bytes) {
-        if (c == '\n') {
-            lines.push_back(std::move(line));
-            line.clear();
-        } else if (c != '\r') {
-            line.push_back(c);
+std::vector<std::string> lastLines(std::FILE* f, size_t count) {
+    const int fd = fileno(f);
+    struct stat st;
+    if (count == 0 || ::fstat(fd, &st) != 0 || st.st_size <= 0) return {};
+    // Line feeds from the end backwards: the end of the last line, then the
+    // end of each line before it, up to the one before the first kept line.
+    std::vector<uint64_t> feeds;
+    std::vector<char> block(size_t(64) << 10);
+    bool reachedStart = true;
+    for (uint64_t end = uint64_t(st.st_size); end > 0 && feeds.size() <= count;) {
+        const uint64_t start = end > block.size() ? end - block.size() : 0;
+        const ssize_t got = ::pread(fd, block.data(), size_t(end - start), off_t(start));
+        if (got != ssize_t(end - start)) {
+            reachedStart = false;  // a read error: what lies before stays unknown
+            break;
         }
+        for (uint64_t k = end - start; k-- > 0 && feeds.size() <= count;)
+            if (block[k] == '\n') feeds.push_back(start + k);
+        end = start;
     }
-    return lines;
+    if (feeds.empty()) return {};
+    const size_t lines = std::min(count, feeds.size() - (feeds.size() > count || !reachedStart ? 1 : 0));
+    std::vector<std::string> result;
+    for (size_t n = lines; n-- > 0;) {
+        const uint64_t from = n + 1 < feeds.size() ? feeds[n + 1] + 1 : 0;
+        const size_t length = size_t(std::min<uint64_t>(feeds[n] - from, MaxRecentLineBytes));
+        std::string line(length, '\0');
+        if (length > 0 && ::pread(fd, line.data(), length, off_t(from)) != ssize_t(length)) line.clear();
+        line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+        result.push_back(std::move(line));
+    }
+    return result;
 }
 
 bool sameFiles(const MapDescription& a, const MapDescription& b) {
@@ -70,13 +88,11 @@ void loadRecentMaps(RecentMaps& recent) {
     recent.sequence = 0;
     std::FILE* f = openFile(recent.path, "rb");
     if (!f) return;
-    const std::vector<std::string> lines = cutLines(readWholeFile(f));
+    const std::vector<std::string> lines = lastLines(f, size_t(std::max(recent.capacity, 0)));
     std::fclose(f);
 
-    const size_t capacity = size_t(std::max(recent.capacity, 0));
-    const size_t first = lines.size() > capacity ? lines.size() - capacity : 0;
     int nextSlot = 0;
-    for (size_t i = first; i < lines.size(); ++i) {
+    for (size_t i = 0; i < lines.size(); ++i) {
         const std::vector<std::string> parts = splitLimited(lines[i], '|', INT_MAX);
         if (parts.size() < 6) continue;
         MapDescription record;

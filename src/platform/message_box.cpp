@@ -9,6 +9,24 @@
 
 namespace vant::platform {
 
+namespace {
+
+// The answer of a box closed without a button: Cancel, No, or OK.
+int safeAnswer(int type) {
+    return type == BoxOkCancel ? AnswerCancel : type == BoxYesNo ? AnswerNo : AnswerOk;
+}
+
+const char* answerName(int answer) {
+    switch (answer) {
+    case AnswerCancel: return "Cancel";
+    case AnswerYes: return "Yes";
+    case AnswerNo: return "No";
+    default: return "OK";
+    }
+}
+
+}  // namespace
+
 int showMessageBox(int type, const std::string& caption, const std::string& text) {
     Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
     std::vector<SDL_MessageBoxButtonData> buttons;
@@ -39,10 +57,17 @@ int showMessageBox(int type, const std::string& caption, const std::string& text
     const SDL_MessageBoxData data = {flags,          nullptr, caption.c_str(), text.c_str(), int(buttons.size()),
                                      buttons.data(), nullptr};
     int pressed = -1;
-    if (SDL_ShowMessageBox(&data, &pressed) != 0) return stderrResponder(type, caption, text);
+    if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+        // Nobody saw the question: say so, with the text and the answer
+        // taken on the person's behalf (the safe one, as when closed).
+        const int answer = safeAnswer(type);
+        std::fprintf(stderr, "vantedit: could not show the box \"%s\" (%s): answered %s\n%s\n", caption.c_str(),
+                     SDL_GetError(), answerName(answer), text.c_str());
+        std::fflush(stderr);
+        return answer;
+    }
     // Closing the box without a button counts as its safe answer.
-    if (pressed < 0) return type == BoxOkCancel ? AnswerCancel : type == BoxYesNo ? AnswerNo : AnswerOk;
-    return pressed;
+    return pressed < 0 ? safeAnswer(type) : pressed;
 }
 
 }  // namespace vant::platform

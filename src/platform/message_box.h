@@ -9,8 +9,8 @@ namespace vant::platform {
 // 1 (OK/Cancel), 4 (Yes/No), 16 (stop, OK) and 48 (exclamation, OK) and
 // returns the button pressed (1 OK, 2 Cancel, 6 Yes, 7 No). Return presses
 // the first button, Escape the safe one (Cancel, No, or OK when alone).
-// When no box can be shown the caption and text go to standard error and
-// the answer is 0, as from a silent box.
+// When no box can be shown, standard error names the box, the reason and
+// the answer taken (the safe one), followed by the text.
 int showMessageBox(int type, const std::string& caption, const std::string& text);
 
 }  // namespace vant::platform

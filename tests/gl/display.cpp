@@ -52,8 +52,9 @@ public:
     void SetUp() override {
         if (const char* display = std::getenv("DISPLAY"); display && *display) return;
         for (int n = 150; n < 250; ++n) {
-            const std::string name = ":" + std::to_string(n), socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock") || fs::exists(socket)) continue;
+            const std::string number = std::to_string(n);
+            const std::string name = ":" + number, socket = "/tmp/.X11-unix/X" + number;
+            if (fs::exists("/tmp/.X" + number + "-lock") || fs::exists(socket)) continue;
             pid_ = spawn({"Xvfb", name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
             for (int i = 0; i < 100 && !fs::exists(socket); ++i) std::this_thread::sleep_for(50ms);
             if (fs::exists(socket)) {

@@ -54,7 +54,8 @@ uint32_t levelChecksum(const std::string& sty, const std::string& gmp) {
     std::vector<size_t> virtualPalette(16384, 0);
     for (size_t v = 0; v < palxSize / 2; ++v) virtualPalette[v] = le16(sty, palx + 2 * v);
     feed(sty.data() + palx, palxSize / 2 * 2);
-    const auto [ppal, ppalSize] = style["PPAL"];
+    // Plain names, not a structured binding: clang 14 cannot capture one.
+    const size_t ppal = style["PPAL"].first, ppalSize = style["PPAL"].second;
     for (size_t e = 0; e < ppalSize / 4; ++e) feed(sty.data() + ppal + 4 * e, 3);
     // Colour i of physical palette p: entry (p / 64) * 16384 + i * 64 + p % 64.
     const auto [tiles, tilesSize] = style["TILE"];

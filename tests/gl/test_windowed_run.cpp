@@ -26,12 +26,17 @@ struct Installed {
 }  // namespace
 
 TEST(WindowedRun, WithoutADisplayTheWindowFailsWithStatusZero) {
-    // With a size in the file the question cannot be shown: a silent answer
-    // is Cancel, so the windowed start is tried at the size read.
+    // No box can be shown: standard error says so, with the text and the
+    // answer taken. Cancel to the full-screen question: the windowed start is
+    // tried at the size read.
+    const std::string box = "vantedit: could not show the box ";
     const std::vector<std::pair<std::optional<std::string>, std::vector<std::string>>> cases = {
         {std::nullopt,
-         {"Failed To Register The Window Class.", "ERROR: " + kFailure + "1024 768 32 0, program terminated."}},
-        {"800\n600\n", {"Notice: Setting fullscreen mode at: 800x600", kFailure + "800 600 32 0, program terminated."}},
+         {box + "\"ERROR\" (", "): answered OK\nFailed To Register The Window Class.\n",
+          "): answered OK\n" + kFailure + "1024 768 32 0, program terminated.\n"}},
+        {"800\n600\n",
+         {box + "\"Notice\" (", "): answered Cancel\nSetting fullscreen mode at: 800x600",
+          kFailure + "800 600 32 0, program terminated."}},
     };
     for (const auto& [file, messages] : cases) {
         SCOPED_TRACE(file.value_or("no fullscreen.txt"));

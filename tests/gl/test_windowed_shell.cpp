@@ -1,10 +1,15 @@
 // The windowed start in this process, on a real window: initialisation order,
-// title, font lists, and the drawing state the progress view leaves.
+// title, font lists, the rendering state after the start and after a load,
+// and the drawing state the progress view leaves.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/app_state.h"
+#include "app/load_pipeline.h"
 #include "base/runtime.h"
 #include "formats/level.h"
+#include "formats/level_writer.h"
 #include "gfx/gl.h"
 #include "gfx/gl_services.h"
 #include "gfx/progress_view.h"
@@ -12,20 +17,63 @@
 #include "platform/bitmap_font.h"
 #include "platform/window.h"
 #include "shell/windowed_shell.h"
+#include "work_folder.h"
 
 using namespace vant;
 
 namespace {
 
 struct Shell {
-    Runtime rt;
-    Level level;
-    MapList maps;
+    App program;
+    Runtime& rt = program.rt;
+    Level& level = program.level;
+    MapList& maps = program.maps;
     AppState app;
     WindowState window;
     gfx::GlServices gpu{std::string(VANT_SOURCE_DIR) + "/data"};
     platform::WindowedShell shell{rt, level, maps, app, window, gpu};
 };
+
+// The fixed state the start sets, every value read back from the card.
+void expectRenderingState() {
+    using V = std::vector<GLfloat>;
+    V bias(1);
+    glGetTexEnvfv(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, bias.data());
+    EXPECT_EQ(bias, V{-0.5f});
+    const std::vector<std::pair<GLenum, V>> values = {
+        {GL_SHADE_MODEL, {GL_SMOOTH}}, {GL_LIGHT_MODEL_AMBIENT, {0, 0, 0, 1}}, {GL_POLYGON_OFFSET_FACTOR, {-0.2f}},
+        {GL_POLYGON_OFFSET_UNITS, {0}}, {GL_DEPTH_FUNC, {GL_LEQUAL}}, {GL_ALPHA_TEST_FUNC, {GL_GREATER}},
+        {GL_ALPHA_TEST_REF, {0.21f}}, {GL_PERSPECTIVE_CORRECTION_HINT, {GL_NICEST}},
+        {GL_LINE_SMOOTH_HINT, {GL_NICEST}}, {GL_FOG_HINT, {GL_NICEST}}, {GL_FOG_MODE, {GL_EXP}},
+        {GL_FOG_DENSITY, {0.000522f}}, {GL_FOG_START, {0.4f}}, {GL_FOG_END, {1}}, {GL_FOG_COLOR, {1, 1, 1, 1}},
+        {GL_CURRENT_COLOR, {1, 1, 1, 1}}, {GL_BLEND_SRC, {GL_SRC_ALPHA}}, {GL_BLEND_DST, {GL_ONE_MINUS_SRC_ALPHA}}};
+    for (const auto& [name, want] : values) {
+        V got(16);
+        glGetFloatv(name, got.data());
+        got.resize(want.size());
+        EXPECT_EQ(got, want) << std::hex << name;
+    }
+    // Per light: ambient, diffuse, position, then attenuation and spot.
+    const V diffuse[3] = {{0, 1, 0, 1}, {0, 0, 1, 1}, {1, 0, 0, 1}};
+    for (int i = 0; i < 3; ++i) {
+        V got(15), want = {0, 0, 0, 1};
+        want.insert(want.end(), diffuse[i].begin(), diffuse[i].end());
+        want.insert(want.end(), {127.5f, 127.5f, 50, 1, 0.000301f, 65.5f, 3.39956f});
+        const GLenum light = GLenum(GL_LIGHT0 + i);
+        glGetLightfv(light, GL_AMBIENT, &got[0]);
+        glGetLightfv(light, GL_DIFFUSE, &got[4]);
+        glGetLightfv(light, GL_POSITION, &got[8]);
+        glGetLightfv(light, GL_QUADRATIC_ATTENUATION, &got[12]);
+        glGetLightfv(light, GL_SPOT_CUTOFF, &got[13]);
+        glGetLightfv(light, GL_SPOT_EXPONENT, &got[14]);
+        EXPECT_EQ(got, want) << "light " << i;
+    }
+    for (GLenum off : {GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL_LIGHTING, GL_COLOR_MATERIAL, GL_DEPTH_TEST, GL_ALPHA_TEST,
+                       GL_LINE_SMOOTH, GL_FOG, GL_BLEND})
+        EXPECT_FALSE(glIsEnabled(off)) << std::hex << off;
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
 
 }  // namespace
 
@@ -60,6 +108,38 @@ TEST(WindowedShell, InitialisesInOrderAndNamesTheWindow) {
     ASSERT_TRUE(h.shell.createWindowAndContext("t", 100, 100, 32, false));
     EXPECT_FALSE(h.shell.window().isOpen() || h.app.applicationReady);
     EXPECT_TRUE(h.maps.entries.empty());
+}
+
+// The start, its progress line drawn, then a whole windowed load in this
+// process: the rendering state reads back as set after each.
+TEST(WindowedShell, RenderingStateHoldsAfterTheStartAndALoad) {
+    test::WorkFolder here;
+    std::filesystem::create_directories("data/minimaps");
+    StyleWriter style;
+    for (int i = 1; i < 256; ++i) style.setColour(0, i, {uint8_t(i), uint8_t(i), 40});
+    for (int i = 0; i < 64 * 64; ++i) style.setPixel(1, i % 64, i / 64, uint8_t(1 + i % 200));
+    MapWriter map;
+    for (int y = 100; y < 120; ++y)
+        for (int x = 100; x < 130; ++x) map.at(x, y, 0).lid = 1;
+    ASSERT_TRUE(saveBytes("t.sty", style.bytes()) && saveBytes("t.gmp", map.bytes(BlockMapFormat::Umap)));
+    ASSERT_TRUE(saveText("t.mmp", mapDescriptionText({{"styfile", "t.sty"}, {"gmpfile", "t.gmp"}})));
+
+    auto s = std::make_unique<Shell>();
+    s->rt.responder = [](int, const std::string&, const std::string&) { return AnswerOk; };
+    s->shell.hooks.prepareMapState = [&] {
+        prepareMapState(s->rt, s->app, [&] { return s->gpu.reserveTextureName(); });
+    };
+    s->shell.hooks.buildMapList = [&] { buildMapList(s->rt, s->maps, s->app.settings.gamePath); };
+    ASSERT_TRUE(s->shell.createWindowAndContext("t", 320, 240, 32, false));
+    {
+        SCOPED_TRACE("after the start");
+        expectRenderingState();
+    }
+    openMapDescription(s->program, s->app, s->gpu, (here.path() / "t.mmp").string());
+    ASSERT_EQ(s->rt.progress.lines().back(), "Launching editor...");
+    EXPECT_FALSE(std::filesystem::is_empty("data/minimaps"));  // the thumbnail was read back
+    SCOPED_TRACE("after a load");
+    expectRenderingState();
 }
 
 // What the lines look like in a window is checked on the real binary
