@@ -76,6 +76,7 @@ void runMinimapJob(App& app, const CommandLine& tokens) {
 
     app.level.map.clear();
     app.level.checksum.reset();
+    app.level.checksum.setEnabled(false);  // no thumbnail to name
     app.level.keepTileAtlas = false;  // the drawing needs only its reduction
     loadStyle(rt, app.level, app.maps, -1, stylePath);
     loadMap(rt, app.level, app.maps, -1, mapPath);

@@ -61,6 +61,7 @@ void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& c
                 const uint64_t record = blockTable + 12 * uint64_t(readU32(data + at));
                 if (record + 12 > size) continue;  // block number outside the table: layer left empty
                 std::memcpy(static_cast<void*>(&store[blockIndex(x, y, z)]), data + record, 12);
+                if (!checksum.enabled()) continue;
                 if (pendingBytes == sizeof pending) {
                     checksum.feed(pending, pendingBytes);
                     pendingBytes = 0;
