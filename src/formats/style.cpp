@@ -249,10 +249,13 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
                 for (int q = 0; q < 4; ++q) {
                     // One tile's row at a time, with that tile's colours.
                     const uint32_t* colours = lut[q];
-                    for (int x = 64 * q; x < 64 * q + 64; ++x) {
-                        const uint32_t c = colours[row[x]];
-                        std::memcpy(out + 4 * x, &c, 4);
-                        if (feeding) fedRow[x] = __builtin_bswap32(c);
+                    for (int x = 64 * q; x < 64 * q + 64; ++x) std::memcpy(out + 4 * x, &colours[row[x]], 4);
+                }
+                if (feeding) {
+                    for (int x = 0; x < 256; ++x) {
+                        uint32_t c;
+                        std::memcpy(&c, out + 4 * x, 4);
+                        fedRow[x] = __builtin_bswap32(c);
                     }
                 }
                 if (y % 8 != 7) continue;
