@@ -2,6 +2,10 @@
 
 #include <SDL.h>
 
+#include <cstring>
+
+#include "platform/glx_region_copy.h"
+
 namespace vant::platform {
 
 namespace {
@@ -118,6 +122,20 @@ void Window::swapBuffers() {
     // Nobody reads input yet; draining the queue keeps the window answering.
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+}
+
+bool Window::copyToWindow(int x, int y, int w, int h) {
+    if (!window_ || !context_) return false;
+    if (hasRegionCopy_ < 0) {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        regionCopy_ = driver && std::strcmp(driver, "x11") == 0 ? findRegionCopy() : nullptr;
+        hasRegionCopy_ = regionCopy_ != nullptr;
+    }
+    if (!regionCopy_) return false;
+    copyRegion(regionCopy_, x, y, w, h);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    return true;
 }
 
 }  // namespace vant::platform
