@@ -536,9 +536,9 @@ void emitCell(const uint8_t* cell, const Out& out, int x) {
 #if defined(__SSE2__)
             // Four pixels at a time become 0x00RRGGBB words (bytes blue,
             // green, red, 0), packed to twelve bytes; a row leaves in two
-            // stores. The byte loop below spends a sixth of a 2048 TGA job
-            // on its three stores per pixel; this takes a fifth less user
-            // time. Checked against the box filter at full size.
+            // stores. The byte loop below, three stores per pixel, is a
+            // sixth of a 2048 TGA job; this cut the job's user time by about
+            // 15 %. Checked against the box filter at full size.
             const __m128i low = _mm_set1_epi32(0xFF), green = _mm_set1_epi32(0xFF00);
             const __m128i evenWord = _mm_set1_epi64x(0xFFFFFFFF), oddWord = _mm_set1_epi64x(0xFFFFFF000000);
             const __m128i firstSix = _mm_set_epi64x(0, 0xFFFFFFFFFFFF), secondSix = _mm_set_epi64x(0xFFFFFFFFFFFF, 0);
