@@ -132,8 +132,19 @@ bool Window::copyToWindow(int x, int y, int w, int h) {
         hasRegionCopy_ = regionCopy_ != nullptr;
     }
     if (!regionCopy_) return false;
-    copyRegion(regionCopy_, x, y, w, h);
+    // A window uncovered since the last copy shows the whole back buffer
+    // again, which always holds the whole frame.
     SDL_PumpEvents();
+    SDL_Event events[16];
+    const int n = SDL_PeepEvents(events, 16, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+    bool exposed = false;
+    for (int i = 0; i < n; ++i) exposed = exposed || events[i].window.event == SDL_WINDOWEVENT_EXPOSED;
+    if (exposed) {
+        const auto [width, height] = drawableSize();
+        copyRegion(regionCopy_, 0, 0, width, height);
+    } else {
+        copyRegion(regionCopy_, x, y, w, h);
+    }
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     return true;
 }

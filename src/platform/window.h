@@ -52,8 +52,9 @@ public:
     // Presents the back buffer and lets the system handle pending events.
     void swapBuffers();
     // Shows a rectangle of the back buffer (origin bottom left) in the window
-    // and lets the system handle pending events; unlike a swap this leaves
-    // the back buffer as it was. False when the system has no such copy.
+    // (all of it when the window was uncovered meanwhile) and lets the system
+    // handle pending events; unlike a swap this leaves the back buffer as it
+    // was. False when the system has no such copy.
     bool copyToWindow(int x, int y, int w, int h);
 
 private:
