@@ -4,6 +4,7 @@
 #include <cstring>
 #include <gd.h>
 #include <memory>
+#include <new>
 
 #include "base/runtime.h"
 #include "base/text.h"
@@ -197,7 +198,11 @@ bool encodeJpegRows(RowSource& rows, int quality, ByteSink& out) {
         gdImageDestroy(im);
         return false;
     }
-    const auto pixels = std::make_unique_for_overwrite<int[]>(size_t(width) * size_t(height));
+    const std::unique_ptr<int[]> pixels(new (std::nothrow) int[size_t(width) * size_t(height)]);
+    if (!pixels) {
+        gdImageDestroy(im);
+        return false;
+    }
     std::vector<int*> lent(static_cast<size_t>(height));
     for (int y = 0; y < height; ++y) lent[size_t(y)] = &pixels[size_t(y) * size_t(width)];
     int** const ownRows = im->tpixels;
