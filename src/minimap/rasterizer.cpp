@@ -710,8 +710,16 @@ bool ScaledDrawing::drawBand(const Out& out) {
             emitAny(f, lidCell(*lid), out, x);
             continue;
         }
-        std::memset(cell, 0, sizeof cell);
-        for (int z = lowestVisible_[i]; z < MapDepth - 1; ++z) {
+        // An opaque lid over the whole cell at the bottom replaces every
+        // byte: its finished cell is the start, as for a lid alone.
+        int z = lowestVisible_[i];
+        if (const BlockInfo& base = blocks_[blockIndex(x, y, z)]; builder_.coversCell(base)) {
+            std::memcpy(cell, lidCell(base), sizeof cell);
+            ++z;
+        } else {
+            std::memset(cell, 0, sizeof cell);
+        }
+        for (; z < MapDepth - 1; ++z) {
             const BlockInfo& b = blocks_[blockIndex(x, y, z)];
             const uint8_t* wallScratch = nullptr;
             if (const DiagonalWall wall = diagonalWallOf(b)) {
