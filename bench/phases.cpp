@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     const float start = t;
     app.level.map.clear();
     app.level.checksum.reset();
+    app.level.checksum.setEnabled(false);  // as the job: no thumbnail to name
     app.level.keepTileAtlas = false;  // as the job: only the reduced atlas
     lap("clear block store");
     loadStyle(rt, app.level, app.maps, -1, argv[1]);

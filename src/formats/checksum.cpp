@@ -24,13 +24,15 @@ uint32_t crc32TableUpdate(uint32_t value, const void* data, size_t size) {
     return value;
 }
 
-void LevelChecksum::feed(const void* data, size_t size) {
+void LevelChecksum::update(const void* data, size_t size) {
     // libdeflate's CRC-32 inverts on entry and exit; undo both so the running
     // value stays the plain, uninverted register. It folds with carry-less
     // multiplication, several times faster than the table.
     value_ = ~libdeflate_crc32(~value_, data, size);
 }
 
-void LevelChecksum::feedByte(uint8_t b) { value_ = (value_ >> 8) ^ kTable[(value_ ^ b) & 0xFF]; }
+void LevelChecksum::feedByte(uint8_t b) {
+    if (enabled_) value_ = (value_ >> 8) ^ kTable[(value_ ^ b) & 0xFF];
+}
 
 }  // namespace vant

@@ -11,11 +11,21 @@ class LevelChecksum {
 public:
     void reset() { value_ = 0; }
     uint32_t value() const { return value_; }
-    void feed(const void* data, size_t size);
+    void feed(const void* data, size_t size) {
+        if (enabled_) update(data, size);
+    }
     void feedByte(uint8_t b);
 
+    // Only a windowed load reads the checksum (it names the thumbnail). A run
+    // that never does switches it off: feeding then does nothing, the value
+    // stays where it was, and the loaders skip gathering bytes for it.
+    void setEnabled(bool on) { enabled_ = on; }
+    bool enabled() const { return enabled_; }
+
 private:
+    void update(const void* data, size_t size);
     uint32_t value_ = 0;
+    bool enabled_ = true;
 };
 
 // The classic one-table, byte-at-a-time update; kept as the reference the

@@ -42,6 +42,8 @@ public:
     // The next n bytes (n <= Piece), or null when the chunk or the file ends
     // first.
     const uint8_t* take(size_t n);
+    // True once every byte of the chunk (as far as the file holds it) was taken.
+    bool atEnd() const { return next_ >= end_; }
 
 private:
     ChunkReader& file_;

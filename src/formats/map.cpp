@@ -74,6 +74,7 @@ void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& c
                     continue;
                 }
                 std::memcpy(static_cast<void*>(&store[blockIndex(x, y, z)]), data + record, 12);
+                if (!checksum.enabled()) continue;
                 if (pendingBytes == sizeof pending) {
                     checksum.feed(pending, pendingBytes);
                     pendingBytes = 0;

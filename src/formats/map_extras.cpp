@@ -68,7 +68,7 @@ void loadTileAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& m
         if (animation.base >= 1 && animation.base < TileCount) map.tileToAnimation[animation.base] = index;
         map.animations.push_back(std::move(animation));
     }
-    if (rt && at < bytes.size())
+    if (rt && !records.atEnd() && map.animations.size() < MaxAnimations)
         rt->reportProblem(dir.fileName, false, "chunk ANIM: animation %zu is cut short", map.animations.size());
 }
 
@@ -118,7 +118,8 @@ void loadZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map, Runti
         zone.name.assign(name, kept);
         map.zones.push_back(std::move(zone));
     }
-    if (rt && at < bytes.size()) rt->reportProblem(dir.fileName, false, "chunk ZONE: zone %d is cut short", int(id));
+    if (rt && !records.atEnd() && map.zones.size() < MaxZones)
+        rt->reportProblem(dir.fileName, false, "chunk ZONE: zone %d is cut short", int(id));
     sortZonesByArea(map, -1);
 }
 

@@ -64,15 +64,15 @@ void readPalettes(ChunkReader& file, const ChunkDirectory& dir, Level& level, Pa
         const size_t wanted = std::min<size_t>((size_t(ppal.size) + 3) / 4, PpalEntries);
         std::vector<uint8_t> bytes = file.read(ppal.offset, wanted * 4);
         const size_t entries = bytes.size() / 4;
-        std::vector<uint8_t> fed(entries * 3);
         for (size_t i = 0; i < entries; ++i) {
             const uint8_t* e = &bytes[4 * i];
             pal.physicalRaw[i] = packRgba(e[2], e[1], e[0], 0);
-            fed[3 * i] = e[0];
-            fed[3 * i + 1] = e[1];
-            fed[3 * i + 2] = e[2];
         }
-        level.checksum.feed(fed.data(), fed.size());
+        if (level.checksum.enabled()) {
+            std::vector<uint8_t> fed(entries * 3);
+            for (size_t i = 0; i < entries; ++i) std::memcpy(&fed[3 * i], &bytes[4 * i], 3);
+            level.checksum.feed(fed.data(), fed.size());
+        }
     }
 
     pal.paletteBase = 0;
@@ -220,7 +220,8 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
     // Eight decoded rows at a time: their checksum bytes (alpha, blue, green,
     // red per pixel) and, without a full atlas, their colours, so the work
     // stays in the first-level cache.
-    std::vector<uint32_t> fed(8 * 256);
+    const bool feeding = level.checksum.enabled();
+    std::vector<uint32_t> fed(feeding ? 8 * 256 : 0);
     std::vector<uint32_t> band(keepAtlas ? 0 : 8 * 256);
     uint32_t lut[4][256];
 
@@ -246,20 +247,23 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
             }
             for (int y = 64 * ty; y < 64 * ty + 64; ++y) {
                 const uint8_t* row = &page[size_t(y) * 256];
-                uint32_t* fedRow = &fed[size_t(y % 8) * 256];
+                uint32_t* fedRow = feeding ? &fed[size_t(y % 8) * 256] : nullptr;
                 uint8_t* out = keepAtlas ? &level.tileAtlas[((atlasY + size_t(y)) * AtlasSize + atlasX) * 4]
                                          : reinterpret_cast<uint8_t*>(&band[size_t(y % 8) * 256]);
                 for (int q = 0; q < 4; ++q) {
                     // One tile's row at a time, with that tile's colours.
                     const uint32_t* colours = lut[q];
-                    for (int x = 64 * q; x < 64 * q + 64; ++x) {
-                        const uint32_t c = colours[row[x]];
-                        std::memcpy(out + 4 * x, &c, 4);
+                    for (int x = 64 * q; x < 64 * q + 64; ++x) std::memcpy(out + 4 * x, &colours[row[x]], 4);
+                }
+                if (feeding) {
+                    for (int x = 0; x < 256; ++x) {
+                        uint32_t c;
+                        std::memcpy(&c, out + 4 * x, 4);
                         fedRow[x] = __builtin_bswap32(c);
                     }
                 }
                 if (y % 8 != 7) continue;
-                level.checksum.feed(fed.data(), fed.size() * 4);
+                if (feeding) level.checksum.feed(fed.data(), fed.size() * 4);
                 const size_t v = atlasY / 8 + size_t(y / 8);
                 if (keepAtlas)
                     reduceBand(&level.tileAtlas[((atlasY + size_t(y) - 7) * AtlasSize + atlasX) * 4], AtlasSize * 4,

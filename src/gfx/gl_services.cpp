@@ -261,6 +261,7 @@ void GlServices::buildLoadingBackground(Runtime&, const Level& level) {
     applyAnisotropy();
     uploadTexture(GL_TEXTURE_2D, GL_RGBA, side, side, picture.data(), FilterDefault);
     backgroundBuilt_ = true;
+    ++backgroundBuilds_;
 }
 
 }  // namespace vant::gfx

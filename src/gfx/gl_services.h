@@ -57,6 +57,8 @@ public:
     unsigned textureName(int record) const;
     // True once the loading background has been built by a load.
     bool hasLoadingBackground() const { return backgroundBuilt_; }
+    // Counts the builds of the loading background (its texture name may be reused).
+    unsigned loadingBackgroundBuilds() const { return backgroundBuilds_; }
 
 private:
     int createPicture(Runtime& rt, const std::string& path, int conversion, int maxLevel, bool anisotropy);
@@ -70,6 +72,7 @@ private:
     TextureTable table_;
     bool interfaceLoaded_ = false;
     bool backgroundBuilt_ = false;
+    unsigned backgroundBuilds_ = 0;
     int pictures_[PictureCount] = {-1, -1, -1, -1, -1, -1, -1, -1};
     int loadingPicture_ = -1, stripes_ = -1, checkerboard_ = -1, loadingBackground_ = -1;
     int tileAtlas_ = -1, spriteAtlas_ = -1, paddedTiles_ = -1, currentTiles_ = -1, minimap_ = -1;

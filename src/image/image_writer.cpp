@@ -4,6 +4,7 @@
 #include <cstring>
 #include <gd.h>
 #include <memory>
+#include <new>
 
 #include "base/runtime.h"
 #include "base/text.h"
@@ -169,10 +170,37 @@ std::unique_ptr<SinkContext> sinkContext(ByteSink& out) {
 }
 
 bool encodeJpegRows(RowSource& rows, int quality, ByteSink& out) {
-    gdImagePtr im = trueColorImage(rows);
+    const int width = rows.width(), height = rows.height();
+    if (width <= 0 || height <= 0 || size_t(width) > (size_t(1) << 28) / size_t(height)) return false;
+    // libgd's picture gets its rows from here: its own constructor zeroes
+    // every row (16 MiB at 2048 x 2048) just before they are all written.
+    // It is made one row high and lent these rows while it encodes.
+    gdImagePtr im = gdImageCreateTrueColor(width, 1);
     if (!im) return false;
+    if (!im->tpixels) {
+        gdImageDestroy(im);
+        return false;
+    }
+    const std::unique_ptr<int[]> pixels(new (std::nothrow) int[size_t(width) * size_t(height)]);
+    if (!pixels) {
+        gdImageDestroy(im);
+        return false;
+    }
+    std::vector<int*> lent(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) lent[size_t(y)] = &pixels[size_t(y) * size_t(width)];
+    int** const ownRows = im->tpixels;
+    im->tpixels = lent.data();
+    im->sy = height;
+    im->cy2 = height - 1;
+    int y = 0;
+    while (y + rows.bandRows() <= height && rows.nextTrueColor(&lent[size_t(y)])) y += rows.bandRows();
+    // Rows never handed over are black, as in a fresh libgd picture.
+    std::memset(&pixels[size_t(y) * size_t(width)], 0, size_t(height - y) * size_t(width) * sizeof(int));
     auto context = sinkContext(out);
     gdImageJpegCtx(im, &context->ctx, quality);
+    im->tpixels = ownRows;
+    im->sy = 1;
+    im->cy2 = 0;
     gdImageDestroy(im);
     context->flush();
     return context->written >= 4 && context->tail[0] == 0xFF && context->tail[1] == 0xD9;

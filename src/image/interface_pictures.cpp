@@ -95,34 +95,39 @@ int PaddedTileAtlas::side() { return int(roundUpToPowerOfTwo(CellsAcross * CellS
 PaddedTileAtlas buildPaddedTileAtlas(const std::vector<uint8_t>& tileAtlas) {
     constexpr int P = PaddedTileAtlas::Padding, S = PaddedTileAtlas::CellSize;
     static_assert(P <= TileSize / 2, "left and right borders must come from different tile columns");
+    static_assert(S * PaddedTileAtlas::CellsAcross == 4096 && S * PaddedTileAtlas::CellsDown == 4096,
+                  "the cells fill the picture");
     const int W = PaddedTileAtlas::side();
     PaddedTileAtlas padded;
     padded.pixels.assign(size_t(W) * size_t(W) * 4, 0);
     if (tileAtlas.size() < AtlasBytes) return padded;
 
-    uint32_t* out = reinterpret_cast<uint32_t*>(padded.pixels.data());
-    auto put = [&](int px, int py, uint32_t value) { out[size_t(py) * size_t(W) + size_t(px)] = value; };
-
-    for (int r = 0; r < PaddedTileAtlas::CellsDown; ++r)
-        for (int c = 0; c < PaddedTileAtlas::CellsAcross; ++c) {
-            const int X = S * c, Y = S * r;
-            for (int y = 0; y < TileSize; ++y)
-                for (int x = 0; x < TileSize; ++x) {
-                    uint32_t v;
-                    std::memcpy(&v, &tileAtlas[(size_t(TileSize * r + y) * AtlasSize + size_t(TileSize * c + x)) * 4], 4);
-                    put(X + P + x, Y + P + y, v);
-                    // Mirrored across the left and right edges, with the corners.
-                    if (x < P || x >= TileSize - P) {
-                        const int mx = x < P ? X + P - 1 - x : X + P + 2 * TileSize - 1 - x;
-                        put(mx, Y + P + y, v);
-                        if (y < P) put(mx, Y + P - 1 - y, v);
-                        if (y >= TileSize - P) put(mx, Y + P + 2 * TileSize - 1 - y, v);
-                    }
-                    // Mirrored across the top and bottom edges.
-                    if (y < P) put(X + P + x, Y + P - 1 - y, v);
-                    if (y >= TileSize - P) put(X + P + x, Y + P + 2 * TileSize - 1 - y, v);
+    // Cell pixel (i, j) is tile pixel (m(i - P), m(j - P)), where m mirrors
+    // the positions past an edge back inside (-1 -> 0, 64 -> 63). A row of
+    // the picture thus depends only on its tile row: each of the 64 is made
+    // once per row of cells, then copied to the padding rows that mirror it.
+    auto mirror = [](int k) { return k < 0 ? -1 - k : (k >= TileSize ? 2 * TileSize - 1 - k : k); };
+    const size_t rowBytes = size_t(W) * 4;
+    for (int r = 0; r < PaddedTileAtlas::CellsDown; ++r) {
+        uint8_t* cellRow = &padded.pixels[size_t(S) * size_t(r) * rowBytes];
+        for (int y = 0; y < TileSize; ++y) {
+            const uint32_t* from = reinterpret_cast<const uint32_t*>(&tileAtlas[size_t(TileSize * r + y) * AtlasSize * 4]);
+            uint32_t* to = reinterpret_cast<uint32_t*>(cellRow + size_t(P + y) * rowBytes);
+            for (int c = 0; c < PaddedTileAtlas::CellsAcross; ++c, from += TileSize, to += S) {
+                std::memcpy(to + P, from, TileSize * 4);
+                for (int i = 0; i < P; ++i) {
+                    to[i] = from[mirror(i - P)];
+                    to[P + TileSize + i] = from[mirror(TileSize + i)];
                 }
+            }
         }
+        for (int j = 0; j < P; ++j) {
+            std::memcpy(cellRow + size_t(j) * rowBytes, cellRow + size_t(P + mirror(j - P)) * rowBytes, rowBytes);
+            const int below = P + TileSize + j;
+            std::memcpy(cellRow + size_t(below) * rowBytes, cellRow + size_t(P + mirror(TileSize + j)) * rowBytes,
+                        rowBytes);
+        }
+    }
     return padded;
 }
 

@@ -127,7 +127,8 @@ MinimapLevelLoad loadLevelForMinimap(Runtime& rt, Level& level, const MapList& m
                                      const std::string& mapPath) {
     level.map.clear();
     level.checksum.reset();
-    level.keepTileAtlas = false;  // the drawing needs only its reduction
+    level.checksum.setEnabled(false);  // no thumbnail to name
+    level.keepTileAtlas = false;       // the drawing needs only its reduction
     MinimapLevelLoad result;
     result.style = loadStyle(rt, level, maps, -1, stylePath);
     result.map = loadMap(rt, level, maps, -1, mapPath);

@@ -2,6 +2,10 @@
 
 #include <SDL.h>
 
+#include <cstring>
+
+#include "platform/glx_region_copy.h"
+
 namespace vant::platform {
 
 namespace {
@@ -118,6 +122,31 @@ void Window::swapBuffers() {
     // Nobody reads input yet; draining the queue keeps the window answering.
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+}
+
+bool Window::copyToWindow(int x, int y, int w, int h) {
+    if (!window_ || !context_) return false;
+    if (hasRegionCopy_ < 0) {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        regionCopy_ = driver && std::strcmp(driver, "x11") == 0 ? findRegionCopy() : nullptr;
+        hasRegionCopy_ = regionCopy_ != nullptr;
+    }
+    if (!regionCopy_) return false;
+    // A window uncovered since the last copy shows the whole back buffer
+    // again, which always holds the whole frame.
+    SDL_PumpEvents();
+    SDL_Event events[16];
+    const int n = SDL_PeepEvents(events, 16, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+    bool exposed = false;
+    for (int i = 0; i < n; ++i) exposed = exposed || events[i].window.event == SDL_WINDOWEVENT_EXPOSED;
+    if (exposed) {
+        const auto [width, height] = drawableSize();
+        copyRegion(regionCopy_, 0, 0, width, height);
+    } else {
+        copyRegion(regionCopy_, x, y, w, h);
+    }
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    return true;
 }
 
 }  // namespace vant::platform

@@ -54,6 +54,11 @@ public:
     std::pair<int, int> drawableSize() const;
     // Presents the back buffer and lets the system handle pending events.
     void swapBuffers();
+    // Shows a rectangle of the back buffer (origin bottom left) in the window
+    // (all of it when the window was uncovered meanwhile) and lets the system
+    // handle pending events; unlike a swap this leaves the back buffer as it
+    // was. False when the system has no such copy.
+    bool copyToWindow(int x, int y, int w, int h);
 
 private:
     void* window_ = nullptr;   // SDL_Window, HWND
@@ -61,6 +66,8 @@ private:
     void* device_ = nullptr;   // HDC
     bool fullscreen_ = false;
     bool haveMode_ = false;
+    int hasRegionCopy_ = -1;  // unknown until first asked
+    void* regionCopy_ = nullptr;
     int modeWidth_ = 0, modeHeight_ = 0, modeFormat_ = 0, modeRate_ = 0;
 };
 

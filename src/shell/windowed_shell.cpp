@@ -86,6 +86,7 @@ bool WindowedShell::initialiseApplication() {
     // From here on the stored progress lines are drawn as they change.
     view_ = std::make_unique<gfx::ProgressView>(
         gpu_, state_.fontBase, [this] { return window_->drawableSize(); }, [this] { window_->swapBuffers(); });
+    view_->setRegionCopy([this](int x, int y, int w, int h) { return window_->copyToWindow(x, y, w, h); });
     rt_.progress.onChange = [this](const ProgressScreen& screen) { view_->draw(screen); };
 
     if (hooks.prepareMapState) hooks.prepareMapState();

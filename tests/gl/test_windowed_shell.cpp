@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 
 #include "app/app_state.h"
 #include "app/load_pipeline.h"
@@ -175,5 +177,55 @@ TEST(ProgressView, LeavesTheDrawingStateAsItWas) {
     EXPECT_EQ(bound, 0);
     glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
     EXPECT_FLOAT_EQ(matrix[12], 3.0f);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(ProgressView, FramesDrawnInBandsMatchWholeFrames) {
+    // A view that may show part of its back buffer draws again only the
+    // band of lines that changed; each of its frames must equal the frame
+    // drawn whole: lines added, a line rewritten with dots, the water
+    // appearing, lines scrolling off the top, the screen cleared.
+    platform::Window window;
+    ASSERT_EQ(window.create("progress", 320, 200, 32, false), platform::WindowFailure::None);
+    Runtime rt;
+    std::unique_ptr<gfx::GlServices> gpu;
+    const unsigned font = platform::buildBitmapFont();
+    Level level;
+    level.tileAtlas.assign(AtlasBytes, 0);
+    for (size_t i = 0; i < level.tileAtlas.size(); ++i) level.tileAtlas[i] = uint8_t(i * 7 + i / 4096);
+    const std::vector<std::function<void()>> steps = {
+        [&] { rt.addProgressLine("Initializing..."); },
+        [&] { rt.addProgressLine("Loading STY file: gjpq_\xC7\xC9|.sty"); },
+        [&] { rt.addProgressLine("Generating tilemaps..."); },
+        [&] { gpu->buildLoadingBackground(rt, level); rt.addProgressLine("Loading GMP file: x.gmp"); },
+        [&] { rt.setProgressDots("Building 2d map", 0); },
+        [&] { rt.setProgressDots("Building 2d map", 3); },
+        [&] { rt.setProgressDots("Building 2d map", 7); },
+        [&] { for (int i = 0; i < 7; ++i) rt.addProgressLine("Line %d qypg", i); },  // 10 fit: scrolls
+        [&] { rt.addProgressLine("Launching editor..."); },
+        [&] { rt.progress.clear(); rt.addProgressLine("Loading images..."); },
+    };
+    auto frames = [&](bool bands, int& partial) {
+        rt.progress.clear();
+        gpu = std::make_unique<gfx::GlServices>(std::string(VANT_SOURCE_DIR) + "/data");
+        gpu->loadInterfaceImages(rt);
+        gfx::ProgressView view(*gpu, font, [] { return std::pair<int, int>{320, 200}; }, [] {});
+        if (bands) view.setRegionCopy([&](int, int, int, int h) { return partial += h < 200, true; });
+        rt.progress.onChange = [&](const ProgressScreen& screen) { view.draw(screen); };
+        std::vector<std::vector<uint8_t>> shown;
+        for (const auto& step : steps) {
+            step();
+            shown.emplace_back(size_t(320) * 200 * 4);
+            glReadBuffer(GL_BACK);
+            glReadPixels(0, 0, 320, 200, GL_RGBA, GL_UNSIGNED_BYTE, shown.back().data());
+        }
+        rt.progress.onChange = nullptr;
+        return shown;
+    };
+    int partial = 0, none = 0;
+    const auto whole = frames(false, none);
+    const auto banded = frames(true, partial);
+    EXPECT_GT(partial, 4);  // most frames were bands
+    for (size_t i = 0; i < steps.size(); ++i) EXPECT_TRUE(banded[i] == whole[i]) << "step " << i;
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
