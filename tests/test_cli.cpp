@@ -2,7 +2,7 @@
 // the files it leaves behind. Bare names resolve in the program's folder.
 #include <gtest/gtest.h>
 
-#include <array>
+#include <algorithm>
 #include <map>
 #include <regex>
 #include <tuple>
@@ -91,8 +91,8 @@ TEST_F(Cli, TgaAndBmpFilesWholeAgainstAnIndependentDrawing) {
     for (int rf = 0; rf < 8; ++rf) lids[{10 + rf, 3}] = {1, rf};
     for (int k = 0; k < 60; ++k) lids[{100 + k % 12, 200 + k / 12}] = {2, 0};
     lids[{255, 0}] = lids[{0, 255}] = {2, 0};
-    for (const auto& [square, lid] : lids)
-        map.at(square.first, square.second, 0).lid = uint16_t(lid.first | (lid.second % 2) << 13 | (lid.second / 2) << 14);
+    for (const auto& [at, lid] : lids)
+        map.at(at.first, at.second, 0).lid = uint16_t(lid.first | (lid.second % 2) << 13 | (lid.second / 2) << 14);
     ASSERT_TRUE(vant::saveBytes((home / "t.sty").string(), style.bytes()));
     ASSERT_TRUE(vant::saveBytes((home / "t.gmp").string(), map.bytes()));
 
@@ -112,21 +112,28 @@ TEST_F(Cli, TgaAndBmpFilesWholeAgainstAnIndependentDrawing) {
                 if (lid.first == 1 && f == 2) c = quadrant(lid.second, n % 2, n / 2);
                 if (lid.first == 1 && f == 1)  // the rounded mean of the four quadrants
                     for (auto part : {&vant::Rgb::r, &vant::Rgb::g, &vant::Rgb::b})
-                        c.*part = uint8_t((colours[0].*part + colours[1].*part + colours[2].*part + colours[3].*part + 2) / 4);
-                const size_t at = (size_t(square.second * f + n / f) * size_t(side) + size_t(square.first * f + n % f)) * 3;
+                        c.*part = uint8_t((colours[0].*part + colours[1].*part + colours[2].*part +
+                                           colours[3].*part + 2) / 4);
+                const size_t at = (size_t(square.second * f + n / f) * size_t(side) +
+                                   size_t(square.first * f + n % f)) * 3;
                 px[at] = c.b, px[at + 1] = c.g, px[at + 2] = c.r;
             }
         return px;
     };
-    auto job = [&](const std::string& name, const std::string& side) {
+    // The header, then the first byte that differs.
+    auto expectFile = [&](const std::string& name, const std::string& side, const std::string& want, size_t header) {
         run({"-saveminimap", "-sty", "t.sty", "-gmp", "t.gmp", "-out", out(name), "-size", side});
-        return readFile(out(name));
+        const std::string got = readFile(out(name));
+        EXPECT_EQ(got.substr(0, header), want.substr(0, header)) << name;
+        const auto differ = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
+        EXPECT_TRUE(got == want) << name << ": " << got.size() << " bytes, first difference at "
+                                 << (differ.first - got.begin());
     };
     // TGA: 18 header bytes, top-left origin, rows as drawn.
     const std::vector<uint8_t> tga = picture(512);
     std::string want{0, 0, 2, 0, 0, 0, 0, 32, 0, 0, 0, 0, 0, 2, 0, 2, 24, 0x20};
     want.append(tga.begin(), tga.end());
-    EXPECT_TRUE(job("t.tga", "512") == want) << "the TGA differs";
+    expectFile("t.tga", "512", want, 18);
 
     // BMP: 54 header bytes, rows bottom first (no padding at these widths).
     const std::vector<uint8_t> bmp = picture(256);
@@ -135,7 +142,7 @@ TEST_F(Cli, TgaAndBmpFilesWholeAgainstAnIndependentDrawing) {
         vant::test::put32(head, v);
     want.assign(head.begin(), head.end());
     for (int row = 255; row >= 0; --row) want.append(bmp.begin() + row * 768, bmp.begin() + (row + 1) * 768);
-    EXPECT_TRUE(job("t.bmp", "256") == want) << "the BMP differs";
+    expectFile("t.bmp", "256", want, 54);
 }
 
 TEST_F(Cli, RelativePathsResolveInTheProgramFolder) {
