@@ -8,29 +8,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#include "run_binary.h"
 
 namespace vant::test {
 
-// A fresh folder named after the running test, removed afterwards.
-struct TempDir {
-    std::filesystem::path path;
-    TempDir() {
-        static int counter = 0;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = std::filesystem::temp_directory_path() /
-               ("vant_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" +
-                (info ? info->name() : "test"));
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+// A fresh temporary folder, removed afterwards, and names inside it.
+struct TempDir : TempFolder {
+    std::filesystem::path path = TempFolder::path();
     std::string file(const std::string& name) const { return (path / name).string(); }
     std::string folder() const { return path.string() + "/"; }
 };
