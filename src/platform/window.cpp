@@ -100,11 +100,24 @@ void Window::showMaximised() {
     SDL_PumpEvents();
 }
 
+void Window::show() {
+    if (!window_) return;
+    SDL_ShowWindow(sdl(window_));
+    SDL_RaiseWindow(sdl(window_));
+    SDL_PumpEvents();
+}
+
 void Window::setTitle(const std::string& title) {
     if (window_) SDL_SetWindowTitle(sdl(window_), title.c_str());
 }
 
 std::string Window::title() const { return window_ ? SDL_GetWindowTitle(sdl(window_)) : std::string(); }
+
+bool Window::pointer(int& x, int& y) const {
+    if (!window_ || SDL_GetMouseFocus() != sdl(window_)) return false;
+    SDL_GetMouseState(&x, &y);
+    return true;
+}
 
 std::pair<int, int> Window::drawableSize() const {
     int w = 0, h = 0;
@@ -118,6 +131,10 @@ void Window::swapBuffers() {
     // Nobody reads input yet; draining the queue keeps the window answering.
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+}
+
+void Window::present() {
+    if (window_) SDL_GL_SwapWindow(sdl(window_));
 }
 
 }  // namespace vant::platform
