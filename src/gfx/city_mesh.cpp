@@ -173,6 +173,7 @@ void CityMesh::build(const MapFile& map, const std::array<TileOrigin, TileCount>
     static const Shapes shapes;
     static const MinimapBuilder shades;
     topLayer_ = std::clamp(topLayer, 0, HighestLayer);
+    ++generation_;
     vertices_.clear();
     std::fill(chunkStart_.begin(), chunkStart_.end(), 0);
     if (!map.allocated()) return;

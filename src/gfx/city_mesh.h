@@ -46,11 +46,15 @@ public:
     size_t chunkStart(int cx, int cy) const { return chunkStart_[size_t(cy) * ChunksAcross + size_t(cx)]; }
     size_t chunkEnd(int cx, int cy) const { return chunkStart_[size_t(cy) * ChunksAcross + size_t(cx) + 1]; }
     int topLayer() const { return topLayer_; }
+    // Changes with every build, so pictures made from the mesh know when
+    // they are out of date.
+    unsigned generation() const { return generation_; }
 
 private:
     std::vector<MeshVertex> vertices_;
     std::vector<size_t> chunkStart_ = std::vector<size_t>(size_t(ChunksAcross) * ChunksDown + 1, 0);
     int topLayer_ = -1;
+    unsigned generation_ = 0;
 };
 
 }  // namespace vant::gfx

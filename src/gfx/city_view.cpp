@@ -45,51 +45,92 @@ void CityView::text(int x, int y, const std::string& line) const {
     glCallLists(GLsizei(shown.size()), GL_UNSIGNED_BYTE, shown.data());
 }
 
+namespace {
+
+constexpr int CacheWidth = 4096, CacheHeight = 2048;
+
+int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+void texturedRect(double x0, double y0, double x1, double y1, double s0, double t0, double s1, double t1) {
+    glBegin(GL_QUADS);
+    glTexCoord2d(s0, t0);
+    glVertex2d(x0, y0);
+    glTexCoord2d(s1, t0);
+    glVertex2d(x1, y0);
+    glTexCoord2d(s1, t1);
+    glVertex2d(x1, y1);
+    glTexCoord2d(s0, t1);
+    glVertex2d(x0, y1);
+    glEnd();
+}
+
+}  // namespace
+
 void CityView::draw(const CityFrame& f) {
     if (f.width <= 0 || f.height <= 0) return;
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
-    glLoadIdentity();
-    // Window pixels, y down: the map's rows run down the screen as in the minimap.
-    glOrtho(0, f.width, f.height, 0, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glLoadIdentity();
-    glViewport(0, 0, f.width, f.height);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glDisable(GL_FOG);
     glDisable(GL_ALPHA_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
+
+    const bool cached = f.closeView && drawCached(f);
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // Window pixels, y down: the map's rows run down the screen as in the minimap.
+    glOrtho(0, f.width, f.height, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glViewport(0, 0, f.width, f.height);
     glClearColor(0.16f, 0.16f, 0.19f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
 
     const double mapW = MapWidth * f.scale, mapH = MapHeight * f.scale;
-    // The map itself is black where nothing is drawn, as in the minimap.
-    glDisable(GL_TEXTURE_2D);
-    glColor3f(0, 0, 0);
-    rect(f.originX, f.originY, f.originX + mapW, f.originY + mapH);
-
-    if (f.closeView) {
-        drawMesh(f);
-    } else if (f.minimapTexture) {
+    if (cached) {
         glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, f.minimapTexture);
+        glBindTexture(GL_TEXTURE_2D, cacheTexture_);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-        glColor4f(1, 1, 1, 1);
-        glBegin(GL_QUADS);
-        glTexCoord2f(0, 0);
-        glVertex2d(f.originX, f.originY);
-        glTexCoord2f(1, 0);
-        glVertex2d(f.originX + mapW, f.originY);
-        glTexCoord2f(1, 1);
-        glVertex2d(f.originX + mapW, f.originY + mapH);
-        glTexCoord2f(0, 1);
-        glVertex2d(f.originX, f.originY + mapH);
-        glEnd();
+        for (const Slot& slot : slots_) {
+            if (slot.used != frame_) continue;
+            const size_t index = size_t(&slot - slots_.data());
+            const double x = f.originX + slot.column * Piece, y = f.originY + slot.row * Piece;
+            const double s0 = double(index % (CacheWidth / Piece) * Piece) / CacheWidth;
+            const double t0 = double(index / (CacheWidth / Piece) * Piece) / CacheHeight;
+            texturedRect(x, y, x + Piece, y + Piece, s0, t0, s0 + double(Piece) / CacheWidth,
+                         t0 + double(Piece) / CacheHeight);
+        }
         glDisable(GL_TEXTURE_2D);
+    } else {
+        // The map itself is black where nothing is drawn, as in the minimap.
+        glDisable(GL_TEXTURE_2D);
+        glColor3f(0, 0, 0);
+        rect(f.originX, f.originY, f.originX + mapW, f.originY + mapH);
+        if (f.closeView) {
+            drawMesh(f.originX, f.originY, f.scale, 0, 0, f.width, f.height);
+        } else if (f.minimapTexture) {
+            glEnable(GL_TEXTURE_2D);
+            glBindTexture(GL_TEXTURE_2D, f.minimapTexture);
+            glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+            // At its own size the picture is copied pixel for pixel.
+            const bool exact = f.scale == MinimapSize / double(MapWidth);
+            if (exact) {
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            }
+            texturedRect(f.originX, f.originY, f.originX + mapW, f.originY + mapH, 0, 0, 1, 1);
+            if (exact) {
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            }
+            glDisable(GL_TEXTURE_2D);
+        }
     }
 
     if (f.zones) drawZones(f);
@@ -111,20 +152,90 @@ void CityView::draw(const CityFrame& f) {
     glPopAttrib();
 }
 
-void CityView::drawMesh(const CityFrame& f) {
+bool CityView::drawCached(const CityFrame& f) {
+    // Pieces line up with pixels only at whole scales, and are drawn in the
+    // window's corner before the frame is.
+    if (!cacheTexture_ || !mesh_ || !tiles_ || f.scale != std::floor(f.scale) || f.width < Piece ||
+        f.height < Piece)
+        return false;
+    const int pieces = int(MapWidth * f.scale) / Piece;
+    const int ox = int(f.originX), oy = int(f.originY);
+    const int c0 = std::max(0, floorDiv(-ox, Piece)), c1 = std::min(pieces - 1, floorDiv(f.width - 1 - ox, Piece));
+    const int r0 = std::max(0, floorDiv(-oy, Piece)), r1 = std::min(pieces - 1, floorDiv(f.height - 1 - oy, Piece));
+    const int wanted = std::max(0, c1 - c0 + 1) * std::max(0, r1 - r0 + 1);
+
+    if (!cacheReady_) {
+        glBindTexture(GL_TEXTURE_2D, cacheTexture_);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, CacheWidth, CacheHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+        if (glGetError() != GL_NO_ERROR) {
+            cacheTexture_ = 0;
+            return false;
+        }
+        slots_.assign(size_t(CacheWidth / Piece) * (CacheHeight / Piece), Slot{});
+        cacheReady_ = true;
+    }
+    if (wanted > int(slots_.size())) return false;
+    if (cacheScale_ != f.scale || cacheMesh_ != mesh_->generation()) {
+        for (Slot& slot : slots_) slot = Slot{};
+        cacheScale_ = f.scale;
+        cacheMesh_ = mesh_->generation();
+    }
+    ++frame_;
+    std::vector<bool> have(size_t(wanted), false);
+    for (Slot& slot : slots_) {
+        if (slot.column < c0 || slot.column > c1 || slot.row < r0 || slot.row > r1) continue;
+        have[size_t((slot.row - r0) * (c1 - c0 + 1) + (slot.column - c0))] = true;
+        slot.used = frame_;
+    }
+    for (int i = 0; i < wanted; ++i) {
+        if (have[size_t(i)]) continue;
+        // The least recently shown slot gets the piece.
+        Slot* slot = &*std::min_element(slots_.begin(), slots_.end(),
+                                        [](const Slot& a, const Slot& b) { return a.used < b.used; });
+        slot->column = c0 + i % (c1 - c0 + 1);
+        slot->row = r0 + i / (c1 - c0 + 1);
+        slot->used = frame_;
+
+        // Map pixels of the piece, its top row at the window's bottom row,
+        // which is the row the copy puts first.
+        const int left = slot->column * Piece, top = slot->row * Piece;
+        glViewport(0, 0, Piece, Piece);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(left, left + Piece, top, top + Piece, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_TEXTURE_2D);
+        glColor3f(0, 0, 0);
+        rect(left, top, left + Piece, top + Piece);
+        drawMesh(0, 0, f.scale, left, top, left + Piece, top + Piece);
+        const size_t index = size_t(slot - slots_.data());
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, cacheTexture_);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, GLint(index % (CacheWidth / Piece) * Piece),
+                            GLint(index / (CacheWidth / Piece) * Piece), 0, 0, Piece, Piece);
+        glDisable(GL_TEXTURE_2D);
+    }
+    return true;
+}
+
+void CityView::drawMesh(double originX, double originY, double scale, int left, int top, int right, int bottom) {
     if (!mesh_ || !tiles_ || mesh_->vertices().empty()) return;
-    // The visible squares, and the chunks that hold them.
-    const auto squares = [&f](double from, double to, double origin, int limit) {
-        const int a = std::clamp(int(std::floor((from - origin) / f.scale)), 0, limit - 1);
-        const int b = std::clamp(int(std::ceil((to - origin) / f.scale)), 1, limit);
+    // The squares in the region, and the chunks that hold them.
+    const auto chunks = [scale](double from, double to, double origin, int limit) {
+        const int a = std::clamp(int(std::floor((from - origin) / scale)), 0, limit - 1);
+        const int b = std::clamp(int(std::ceil((to - origin) / scale)), 1, limit);
         return std::pair<int, int>{a / CityMesh::ChunkSquares, (b - 1) / CityMesh::ChunkSquares};
     };
-    const auto [cx0, cx1] = squares(0, f.width, f.originX, MapWidth);
-    const auto [cy0, cy1] = squares(0, f.height, f.originY, MapHeight);
+    const auto [cx0, cx1] = chunks(left, right, originX, MapWidth);
+    const auto [cy0, cy1] = chunks(top, bottom, originY, MapHeight);
 
     glPushMatrix();
-    glTranslated(f.originX, f.originY, 0);
-    glScaled(f.scale, f.scale, 1);
+    glTranslated(originX, originY, 0);
+    glScaled(scale, scale, 1);
 
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, tiles_);

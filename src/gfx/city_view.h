@@ -34,23 +34,43 @@ class CityView {
 public:
     explicit CityView(unsigned fontBase) : fontBase_(fontBase) {}
 
+    // The close view draws from the padded tile texture through the mesh.
+    // With a cache texture (a name of its own), what it draws is kept in
+    // pieces of 256 x 256 pixels, so that panning only draws what comes
+    // into view.
     void setTiles(unsigned paddedTexture, const CityMesh* mesh) {
         tiles_ = paddedTexture;
         mesh_ = mesh;
     }
+    void setCacheTexture(unsigned name) { cacheTexture_ = name; }
     // Draws one frame into the back buffer; the OpenGL state is left as found.
     void draw(const CityFrame& frame);
 
     static constexpr int StatusHeight = 20;
+    static constexpr int Piece = 256;
 
 private:
-    void drawMesh(const CityFrame& f);
+    void drawMesh(double originX, double originY, double scale, int left, int top, int right, int bottom);
+    bool drawCached(const CityFrame& f);
     void drawZones(const CityFrame& f);
     void text(int x, int y, const std::string& line) const;
 
     unsigned fontBase_;
     unsigned tiles_ = 0;
     const CityMesh* mesh_ = nullptr;
+
+    // The cache: a texture of slots; each holds the piece (column, row) of
+    // the map drawn at cacheScale_ from mesh generation cacheMesh_.
+    struct Slot {
+        int column = -1, row = -1;
+        uint64_t used = 0;
+    };
+    unsigned cacheTexture_ = 0;
+    bool cacheReady_ = false;
+    std::vector<Slot> slots_;
+    double cacheScale_ = 0;
+    unsigned cacheMesh_ = 0;
+    uint64_t frame_ = 0;
 };
 
 // Level 0 of a texture as RGBA, row 0 first; empty when it is not that size.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "formats/level.h"
 
@@ -15,26 +16,46 @@ void ViewCamera::resize(int width, int height, int reserved) {
 
 double ViewCamera::fitScale() const { return std::min(width_, height_ - reserved_) / double(MapWidth); }
 
+namespace {
+
+// 2^(k/2) up to 8; whole numbers near it beyond, so that squares in the
+// close view fall on whole pixels.
+constexpr double kSteps[] = {1, 1.4142135623730951, 2, 2.8284271247461903, 4, 5.656854249492381, 8,
+                             11, 16, 23, 32, 45, 64};
+
+// A scale the close view can take: whole pixels per square above 8.
+double settle(double scale) {
+    scale = std::clamp(scale, 0.0, ViewCamera::MaxScale);
+    return scale > ViewCamera::CloseFrom ? std::floor(scale) : scale;
+}
+
+}  // namespace
+
 void ViewCamera::home() {
-    scale_ = std::min(fitScale(), MaxScale);
+    scale_ = settle(fitScale());
     centreX_ = MapWidth / 2.0;
     centreY_ = MapHeight / 2.0 + reserved_ / 2.0 / scale_;
 }
 
 void ViewCamera::lookAt(double x, double y, double scale) {
-    scale_ = std::clamp(scale, std::min(1.0, fitScale()), MaxScale);
+    scale_ = settle(std::max(scale, std::min(1.0, fitScale())));
     centreX_ = x;
     centreY_ = y;
     clampCentre();
 }
 
 void ViewCamera::zoom(int steps, double px, double py) {
-    if (steps == 0) return;
-    // Level k is 2^(k/2); from between two levels the first step goes to
-    // the next one in that direction.
-    const double level = 2 * std::log2(scale_);
-    const double k = steps > 0 ? std::floor(level + 1e-9) + steps : std::ceil(level - 1e-9) + steps;
-    const double wanted = std::clamp(std::exp2(k / 2), std::min(1.0, fitScale()), MaxScale);
+    double wanted = scale_;
+    // From between two steps the first one goes to the next step that way.
+    for (; steps > 0; --steps) {
+        const double* next = std::upper_bound(std::begin(kSteps), std::end(kSteps), wanted + 1e-9);
+        wanted = next == std::end(kSteps) ? MaxScale : *next;
+    }
+    for (; steps < 0; ++steps) {
+        const double* next = std::lower_bound(std::begin(kSteps), std::end(kSteps), wanted - 1e-9);
+        wanted = next == std::begin(kSteps) ? kSteps[0] : *(next - 1);
+    }
+    wanted = settle(std::max(wanted, std::min(1.0, fitScale())));
     const double mx = (px - width_ / 2.0) / scale_ + centreX_, my = (py - height_ / 2.0) / scale_ + centreY_;
     scale_ = wanted;
     centreX_ = mx - (px - width_ / 2.0) / scale_;

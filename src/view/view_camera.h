@@ -23,9 +23,10 @@ public:
     // Centred on the map point (x, y), in squares, at that scale.
     void lookAt(double x, double y, double scale);
 
-    // Zoom steps are powers of the square root of two, from 1 pixel per
-    // square (or less when that is what fits) to 64. steps > 0 zooms in.
-    // The map point under the window pixel (px, py) stays where it is.
+    // Zoom steps go by about the square root of two, from 1 pixel per
+    // square (or less when that is what fits) to 64; above 8 (the close
+    // view) they are whole pixels per square. steps > 0 zooms in. The map
+    // point under the window pixel (px, py) stays where it is.
     void zoom(int steps, double px, double py);
     void zoomAtCentre(int steps) { zoom(steps, width_ / 2.0, height_ / 2.0); }
     // Moves the picture by (dx, dy) window pixels.
