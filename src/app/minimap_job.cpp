@@ -3,9 +3,7 @@
 
 #include "app/app.h"
 #include "base/text.h"
-#include "formats/map.h"
 #include "formats/map_description.h"
-#include "formats/style.h"
 #include "image/byte_sink.h"
 #include "image/image_writer.h"
 #include "minimap/output.h"
@@ -74,11 +72,7 @@ void runMinimapJob(App& app, const CommandLine& tokens) {
     }
     if (outputPath.empty()) return;
 
-    app.level.map.clear();
-    app.level.checksum.reset();
-    app.level.keepTileAtlas = false;  // the drawing needs only its reduction
-    loadStyle(rt, app.level, app.maps, -1, stylePath);
-    loadMap(rt, app.level, app.maps, -1, mapPath);
+    loadLevelForMinimap(rt, app.level, app.maps, stylePath, mapPath);
     // The minimap is drawn when it is saved, straight at the size asked for,
     // a row of cells at a time handed to the writer: the same bytes as
     // drawing 2048 x 2048 and filtering, without the full picture in memory.

@@ -77,7 +77,10 @@ void Runtime::logMessage(const std::string& caption, const std::string& text) {
 
 int Runtime::showText(int type, const std::string& caption, const std::string& text) {
     logMessage(caption, text);
-    if (headless) return AnswerNone;
+    if (headless) {
+        if (headlessListener) headlessListener(type, caption, text);
+        return AnswerNone;
+    }
     return responder ? responder(type, caption, text) : AnswerNone;
 }
 
@@ -89,6 +92,15 @@ int Runtime::showMessage(int type, const char* caption, const char* format, ...)
     va_end(args);
     if (text.size() > 8191) text.resize(8191);
     return showText(type, caption ? caption : "", text);
+}
+
+void Runtime::reportProblem(const std::string& file, bool damaged, const char* format, ...) {
+    if (!problemListener || !format) return;
+    va_list args;
+    va_start(args, format);
+    const std::string text = formatTextV(format, args);
+    va_end(args);
+    problemListener(file, text, damaged);
 }
 
 void Runtime::addProgressLine(const char* format, ...) {

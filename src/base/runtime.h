@@ -77,6 +77,16 @@ public:
     float startTime = 0.0f;
     ProgressScreen progress;
     MessageResponder responder = stderrResponder;
+    // Headless runs answer every box with 0 unseen. A front end that wants
+    // to hear them anyway (vantmap) sets a listener; its answer is ignored.
+    MessageResponder headlessListener;
+    // Damage the readers meet and otherwise pass over quietly (a chunk that
+    // runs past the end of its file, a record cut short): told only to this
+    // listener, never as a box or in the run log. `damaged` is true when the
+    // file cannot be read as what it claims to be.
+    std::function<void(const std::string& file, const std::string& text, bool damaged)> problemListener;
+    void reportProblem(const std::string& file, bool damaged, const char* format, ...)
+        __attribute__((format(printf, 4, 5)));
 
     // Formatted message box; silent (answer 0) in headless mode.
     int showMessage(int type, const char* caption, const char* format, ...)

@@ -1,6 +1,7 @@
 #include "formats/chunk_file.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include "base/runtime.h"
@@ -64,6 +65,18 @@ ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName) {
             // Offsets beyond 4 GiB cannot be recorded, so the scan stops there.
             const uint64_t next = static_cast<uint64_t>(position) + size;
             if (next > 0xFFFFFFFFull || std::fseek(f, static_cast<long>(next), SEEK_SET) != 0) break;
+        }
+    } else {
+        rt.reportProblem(fileName, true, "the header is cut short");
+    }
+    if (rt.problemListener && std::fseek(f, 0, SEEK_END) == 0) {
+        // Told only to a listener: the readers themselves take what is there.
+        const uint64_t length = uint64_t(std::max(0L, std::ftell(f)));
+        for (const auto& [type, chunk] : dir.chunks) {
+            if (uint64_t(chunk.offset) + chunk.size <= length) continue;
+            const uint64_t held = length > chunk.offset ? length - chunk.offset : 0;
+            rt.reportProblem(fileName, true, "chunk %s is cut short: %llu of %u bytes in the file", type.c_str(),
+                             static_cast<unsigned long long>(held), chunk.size);
         }
     }
     std::fclose(f);

@@ -30,7 +30,7 @@ void decodeUmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& c
     checksum.feed(data, records * sizeof(BlockInfo));
 }
 
-void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum) {
+void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum, size_t* unplaced) {
     if (size < DmapBaseTableBytes + 4) {
         // Without the column word count nothing can be placed safely; the
         // squares whose base entries are present still cannot name a column.
@@ -49,7 +49,10 @@ void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& c
         for (int x = 0; x < MapWidth; ++x) {
             const uint64_t base = readU32(data + 4 * (size_t(y) * MapWidth + size_t(x)));
             const uint64_t column = columnStart + 4 * base;
-            if (column + 4 > size) continue;  // column outside the chunk: square left empty
+            if (column + 4 > size) {  // column outside the chunk: square left empty
+                if (unplaced) ++*unplaced;
+                continue;
+            }
             const int height = data[column];
             const int offset = data[column + 1];
             if (offset >= height) continue;
@@ -57,9 +60,15 @@ void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& c
             const int top = std::min(height, MapDepth);
             for (int z = offset; z < top; ++z) {
                 const uint64_t at = column + 4 + 4 * uint64_t(z - offset);
-                if (at + 4 > size) break;
+                if (at + 4 > size) {
+                    if (unplaced) ++*unplaced;
+                    break;
+                }
                 const uint64_t record = blockTable + 12 * uint64_t(readU32(data + at));
-                if (record + 12 > size) continue;  // block number outside the table: layer left empty
+                if (record + 12 > size) {  // block number outside the table: layer left empty
+                    if (unplaced) ++*unplaced;
+                    continue;
+                }
                 std::memcpy(static_cast<void*>(&store[blockIndex(x, y, z)]), data + record, 12);
                 if (pendingBytes == sizeof pending) {
                     checksum.feed(pending, pendingBytes);
@@ -94,15 +103,26 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
     const bool useDmap = !(umap.offset != 0);
 
     if (!rt.headless) {
-        loadTileAnimations(file, dir, level.map);
+        loadTileAnimations(file, dir, level.map, &rt);
     }
 
     if (useDmap) {
         if (dmap.offset != 0) {
             std::vector<uint8_t> chunk = file.read(dmap.offset, dmap.size);
-            decodeDmap(chunk.data(), chunk.size(), level.map, level.checksum);
+            size_t unplaced = 0;
+            decodeDmap(chunk.data(), chunk.size(), level.map, level.checksum, rt.problemListener ? &unplaced : nullptr);
+            if (chunk.size() < DmapBaseTableBytes + 4)
+                rt.reportProblem(fileName, true, "chunk DMAP is too short to hold its base table: %zu bytes",
+                                 chunk.size());
+            else if (unplaced)
+                rt.reportProblem(fileName, true, "chunk DMAP names %zu columns or blocks outside itself; left empty",
+                                 unplaced);
+        } else {
+            rt.reportProblem(fileName, true, "no block map: neither a UMAP nor a DMAP chunk");
         }
     } else {
+        if (umap.size % sizeof(BlockInfo) != 0)
+            rt.reportProblem(fileName, false, "chunk UMAP ends in a record cut short (%u bytes)", umap.size);
         // Read in pieces of 341 records straight into the store; only whole
         // records are kept, the rest of the store stays empty.
         const uint64_t wanted = std::min<uint64_t>(umap.size, MapFile::BlockCount * sizeof(BlockInfo));
@@ -122,7 +142,7 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
 
     if (!rt.headless) {
         chooseWaterTile(level);
-        loadZones(file, dir, level.map);
+        loadZones(file, dir, level.map, &rt);
     }
     file.close();
     return true;

@@ -20,18 +20,20 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
 // Decoders, exposed for tests and benchmarks. Each stays inside the data it
 // is given and stores only the blocks it can read whole.
 void decodeUmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum);
-void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum);
+// `unplaced`, when given, counts the columns and blocks that point outside
+// the chunk and were left empty.
+void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum, size_t* unplaced = nullptr);
 
 // Windowed-only readers of the map's other chunks. Records that would run
 // past the end of their chunk are not read.
 
 // "ANIM": fills the animation list (replacing it) and TileToAnimation.
-void loadTileAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& map);
+void loadTileAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& map, Runtime* rt = nullptr);
 // After the blocks: the animated water lid used most on layers 0..6, or
 // failing that the most used lid tile.
 void chooseWaterTile(Level& level);
 // "ZONE": fills the zone list (replacing it), sorted, none selected.
-void loadZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map);
+void loadZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map, Runtime* rt = nullptr);
 // Smallest area first; selects the zone with this id (-1 when none has it).
 void sortZonesByArea(MapFile& map, int32_t zoneId);
 // The name of a zone type, or null for types without one (above 20).

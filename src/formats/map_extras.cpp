@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/runtime.h"
 #include "formats/chunk_file.h"
 #include "formats/file_reader.h"
 #include "formats/map.h"
@@ -48,7 +49,7 @@ uint32_t mostUsedLid(const MapFile& map, Accept accept) {
 
 }  // namespace
 
-void loadTileAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& map) {
+void loadTileAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& map, Runtime* rt) {
     map.tileToAnimation.fill(-1);
     // Indexes in TileToAnimation count from the start of this chunk's list.
     map.animations.clear();
@@ -73,6 +74,8 @@ void loadTileAnimations(ChunkReader& file, const ChunkDirectory& dir, MapFile& m
         map.animations.push_back(std::move(animation));
         at += length;
     }
+    if (rt && at < bytes.size())
+        rt->reportProblem(dir.fileName, false, "chunk ANIM: animation %zu is cut short", map.animations.size());
 }
 
 void chooseWaterTile(Level& level) {
@@ -88,7 +91,7 @@ void chooseWaterTile(Level& level) {
     }
 }
 
-void loadZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map) {
+void loadZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map, Runtime* rt) {
     map.zones.clear();
     map.selectedZone = -1;
     const std::vector<uint8_t> bytes = chunkBytes(file, dir.find("ZONE"));
@@ -122,6 +125,7 @@ void loadZones(ChunkReader& file, const ChunkDirectory& dir, MapFile& map) {
         map.zones.push_back(std::move(zone));
         at += 6 + nameLength;
     }
+    if (rt && at < bytes.size()) rt->reportProblem(dir.fileName, false, "chunk ZONE: zone %d is cut short", int(id));
     sortZonesByArea(map, -1);
 }
 

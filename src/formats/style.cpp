@@ -326,6 +326,8 @@ bool loadStyle(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std
         reportChunkFileStatus(rt, ChunkFileStatus::NotFound, fileName);
         return false;
     }
+    if (!dir.has("TILE")) rt.reportProblem(fileName, true, "no tiles: no TILE chunk");
+    if (!dir.has("PALX") || !dir.has("PPAL")) rt.reportProblem(fileName, false, "no palettes: PALX or PPAL missing");
 
     readPalettes(file, dir, level, pal);
     if (!rt.headless) readSprites(rt, file, dir, level, pal);

@@ -8,6 +8,7 @@
 #include "base/runtime.h"
 #include "base/text.h"
 #include "image/byte_sink.h"
+#include "image/gd_sink.h"
 
 namespace vant {
 
@@ -142,65 +143,35 @@ bool RowSource::nextTrueColor(int* const* rows) {
     return true;
 }
 
-namespace {
-// libgd's output context over a ByteSink, gathering libgd's small pieces into
-// large writes. It remembers the last two bytes, so a stream that stopped
-// short of its end-of-image marker shows.
-struct SinkContext {
-    gdIOCtx ctx;  // first: libgd hands back a pointer to it
-    ByteSink* sink = nullptr;
-    uint8_t tail[2] = {0, 0};
-    size_t written = 0;
-    size_t used = 0;
-    uint8_t buffer[size_t(64) << 10];
 
-    static SinkContext* of(gdIOCtxPtr c) { return reinterpret_cast<SinkContext*>(c); }
-    void flush() {
-        // A failed write is the sink's to report; the encoder runs to its end.
-        if (used) sink->write(buffer, used);
-        used = 0;
-    }
-    static int putBuf(gdIOCtxPtr c, const void* data, int size) {
-        SinkContext* self = of(c);
-        if (size <= 0) return 0;
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        for (size_t left = size_t(size); left > 0;) {
-            if (self->used == sizeof self->buffer) self->flush();
-            const size_t n = std::min(left, sizeof self->buffer - self->used);
-            std::memcpy(self->buffer + self->used, bytes, n);
-            self->used += n;
-            bytes += n;
-            left -= n;
-        }
-        self->written += size_t(size);
-        self->tail[0] = self->written >= 2 ? (size >= 2 ? bytes[-2] : self->tail[1]) : 0;
-        self->tail[1] = bytes[-1];
-        return size;
-    }
-    static void putC(gdIOCtxPtr c, int value) {
-        const uint8_t b = uint8_t(value);
-        putBuf(c, &b, 1);
-    }
-    static void release(gdIOCtxPtr) {}  // the context is ours to free
-};
-}  // namespace
-
-bool encodeJpegRows(RowSource& rows, int quality, ByteSink& out) {
+gdImagePtr trueColorImage(RowSource& rows) {
     const int width = rows.width(), height = rows.height();
+    if (width <= 0 || height <= 0) return nullptr;
     gdImagePtr im = gdImageCreateTrueColor(width, height);
-    if (!im) return false;
+    if (!im) return nullptr;
     if (!im->tpixels) {
         gdImageDestroy(im);
-        return false;
+        return nullptr;
     }
     for (int y = 0; y + rows.bandRows() <= height; y += rows.bandRows())
         if (!rows.nextTrueColor(&im->tpixels[y])) break;
+    return im;
+}
+
+std::unique_ptr<SinkContext> sinkContext(ByteSink& out) {
     auto context = std::make_unique<SinkContext>();
     context->ctx = gdIOCtx{};
     context->ctx.putBuf = &SinkContext::putBuf;
     context->ctx.putC = &SinkContext::putC;
     context->ctx.gd_free = &SinkContext::release;
     context->sink = &out;
+    return context;
+}
+
+bool encodeJpegRows(RowSource& rows, int quality, ByteSink& out) {
+    gdImagePtr im = trueColorImage(rows);
+    if (!im) return false;
+    auto context = sinkContext(out);
     gdImageJpegCtx(im, &context->ctx, quality);
     gdImageDestroy(im);
     context->flush();
@@ -213,28 +184,30 @@ std::vector<uint8_t> encodeJpegRows(RowSource& rows, int quality) {
     return std::move(sink.bytes);
 }
 
-static void reportWriteFailure(Runtime& rt, const std::string& path, const std::string& reason) {
+void reportWriteFailure(Runtime& rt, const std::string& path, const std::string& reason) {
     rt.showMessage(BoxOk, "ERROR", "Cannot write file \"%s\" (%s).", path.c_str(), reason.c_str());
 }
 
 // Encodes into a temporary file beside the target; a failed encoding or
 // write leaves any older file alone.
-static void saveJpeg(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality) {
+static bool saveJpeg(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality) {
     if (jpegQuality == -1) jpegQuality = rt.jpegQuality;
     if (rows.width() <= 0 || rows.height() <= 0) {
         rt.showMessage(BoxOk, "ERROR", "Could not allocate memory for JPG image.");
-        return;
+        return false;
     }
     AtomicFile file(path);
     if (!file.ok()) {
         reportWriteFailure(rt, path, file.error());
-        return;
+        return false;
     }
     if (!encodeJpegRows(rows, jpegQuality, file)) {
         rt.showMessage(BoxOk, "ERROR", "Could not create JPG image.");
-        return;  // the temporary file goes with `file`
+        return false;  // the temporary file goes with `file`
     }
-    if (!file.commit()) reportWriteFailure(rt, path, file.error());
+    if (file.commit()) return true;
+    reportWriteFailure(rt, path, file.error());
+    return false;
 }
 
 bool saveImage(Runtime& rt, const std::string& path, const ImageView& image, int jpegQuality) {
@@ -254,24 +227,34 @@ bool saveImage(Runtime& rt, const std::string& path, const ImageView& image, int
     return false;
 }
 
-bool saveImageRows(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality) {
-    const std::string ext = fileExtension(path, true);
-    if (ext == "tga") {
-        AtomicFile file(path);
-        if (!writeTgaRows(file, rows) || !file.commit()) reportWriteFailure(rt, path, file.error());
-        return true;
-    }
-    if (ext == "jpg") {
-        saveJpeg(rt, path, rows, jpegQuality);
-        return true;
-    }
-    if (ext == "bmp") {
+bool writeImageRows(Runtime& rt, const std::string& path, int format, RowSource& rows, int jpegQuality) {
+    if (format == FormatJpg) return saveJpeg(rt, path, rows, jpegQuality);
+    AtomicFile file(path);
+    bool written = false;
+    if (format == FormatTga) {
+        written = writeTgaRows(file, rows);
+    } else if (format == FormatBmp) {
         // Stored bottom row first: gather the picture, then write it.
         std::vector<uint8_t> picture(size_t(rows.width()) * size_t(rows.height()) * 3);
         const size_t band = size_t(rows.width()) * size_t(rows.bandRows()) * 3;
         for (size_t at = 0; at < picture.size() && rows.next(&picture[at]); at += band) {
         }
-        return saveImage(rt, path, ImageView{picture.data(), rows.width(), rows.height(), 3, false}, jpegQuality);
+        written = writeBmp(file, ImageView{picture.data(), rows.width(), rows.height(), 3, false});
+    } else {
+        rt.showMessage(BoxOk, "ERROR", "Cannot save image: Unknown image format \"%s\"",
+                       imageFormatExtension(format).c_str());
+        return false;
+    }
+    if (written && file.commit()) return true;
+    reportWriteFailure(rt, path, file.error());
+    return false;
+}
+
+bool saveImageRows(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality) {
+    const std::string ext = fileExtension(path, true);
+    if (ext == "tga" || ext == "jpg" || ext == "bmp") {
+        writeImageRows(rt, path, imageFormatFromExtension(ext), rows, jpegQuality);
+        return true;
     }
     rt.showMessage(BoxOk, "ERROR", "Cannot save image: Unknown image format \"%s\"", ext.c_str());
     return false;

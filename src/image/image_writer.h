@@ -19,7 +19,7 @@ struct ImageView {
     bool bottomUp = false;  // true: row 0 of the buffer is the bottom row
 };
 
-enum ImageFormat : int { FormatRaw = 0, FormatBmp = 1, FormatTga = 2, FormatJpg = 3 };
+enum ImageFormat : int { FormatRaw = 0, FormatBmp = 1, FormatTga = 2, FormatJpg = 3, FormatPng = 4 };  // png: see png_writer.h
 
 // "bmp" 1, "tga" 2, "jpg"/"jpeg" 3, anything else 1.
 int imageFormatFromExtension(const std::string& extension);
@@ -55,6 +55,11 @@ bool writeTgaRows(ByteSink& out, RowSource& rows);
 bool encodeJpegRows(RowSource& rows, int quality, ByteSink& out);
 std::vector<uint8_t> encodeJpegRows(RowSource& rows, int quality);
 bool saveImageRows(Runtime& rt, const std::string& path, RowSource& rows, int jpegQuality);
+// Writes the picture in the format given (bmp, tga or jpg), whatever
+// the file is called, replacing the file only once it is complete. True
+// when it was written; failures are reported through the run's message
+// boxes.
+bool writeImageRows(Runtime& rt, const std::string& path, int format, RowSource& rows, int jpegQuality);
 
 // Picks the writer by the lower-cased extension of the file name; false only
 // for an unknown extension. Write failures are reported through the run's

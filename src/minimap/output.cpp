@@ -5,6 +5,8 @@
 
 #include "base/runtime.h"
 #include "base/text.h"
+#include "formats/map.h"
+#include "formats/style.h"
 #include "image/image_writer.h"
 #include "minimap/rasterizer.h"
 
@@ -119,6 +121,17 @@ private:
 
 std::unique_ptr<RowSource> scaledMinimapRows(MinimapBuilder& builder, const Level& level, int size) {
     return std::make_unique<ScaledRows>(builder, level, size);
+}
+
+MinimapLevelLoad loadLevelForMinimap(Runtime& rt, Level& level, const MapList& maps, const std::string& stylePath,
+                                     const std::string& mapPath) {
+    level.map.clear();
+    level.checksum.reset();
+    level.keepTileAtlas = false;  // the drawing needs only its reduction
+    MinimapLevelLoad result;
+    result.style = loadStyle(rt, level, maps, -1, stylePath);
+    result.map = loadMap(rt, level, maps, -1, mapPath);
+    return result;
 }
 
 bool directoryExists(std::string directory) {

@@ -16,6 +16,17 @@ namespace vant {
 class Runtime;
 class MinimapBuilder;
 struct Level;
+struct MapList;
+
+// The headless road from files to a level ready to draw: a fresh block store
+// and checksum, only the reduced atlas kept, the style, then the map. Each
+// field says whether its reader could read the file at all.
+struct MinimapLevelLoad {
+    bool style = false;
+    bool map = false;
+};
+MinimapLevelLoad loadLevelForMinimap(Runtime& rt, Level& level, const MapList& maps, const std::string& stylePath,
+                                     const std::string& mapPath);
 
 // The minimap of a level drawn straight at a size, as rows for a writer.
 std::unique_ptr<RowSource> scaledMinimapRows(MinimapBuilder& builder, const Level& level, int size);

@@ -383,6 +383,7 @@ std::vector<uint8_t> MinimapBuilder::build(const Level& level, const std::functi
         std::vector<uint8_t> lowestVisible(size_t(MapWidth) * MapHeight, 0);
         if (skipHidden) {
             for (int z = 1; z < MapDepth - 1; ++z) {
+                if (!layerShown(z)) continue;
                 const BlockInfo* layer = blocks + blockIndex(0, 0, z);
                 for (size_t i = 0; i < lowestVisible.size(); ++i)
                     if (coversCell(layer[i])) lowestVisible[i] = uint8_t(z);
@@ -390,6 +391,7 @@ std::vector<uint8_t> MinimapBuilder::build(const Level& level, const std::functi
         }
         for (int z = 0; z < MapDepth - 1; ++z) {
             if (onLayer) onLayer(z);
+            if (!layerShown(z)) continue;
             const BlockInfo* layer = blocks + blockIndex(0, 0, z);
             for (int y = 0; y < MapHeight; ++y) {
                 for (int x = 0; x < MapWidth; ++x) {
@@ -430,6 +432,7 @@ ScaledDrawing::ScaledDrawing(MinimapBuilder& builder, const Level& level, int si
     const size_t squares = size_t(MapWidth) * MapHeight;
     lowestVisible_.assign(squares, 0);
     for (int z = 1; z < MapDepth - 1; ++z) {
+        if (!builder_.layerShown(z)) continue;
         const BlockInfo* layer = blocks_ + blockIndex(0, 0, z);
         for (size_t i = 0; i < squares; ++i)
             if (builder_.coversCell(layer[i])) lowestVisible_[i] = uint8_t(z);
@@ -443,6 +446,7 @@ ScaledDrawing::ScaledDrawing(MinimapBuilder& builder, const Level& level, int si
     const std::array<uint8_t, 256> scratchBefore = builder_.scratch_;
     constexpr size_t MaxSnapshots = 65536;
     for (int z = 0; z < MapDepth - 1; ++z) {
+        if (!builder_.layerShown(z)) continue;
         const BlockInfo* layer = blocks_ + blockIndex(0, 0, z);
         for (size_t i = 0; i < squares; ++i) {
             const DiagonalWall wall = diagonalWallOf(layer[i]);
@@ -580,9 +584,9 @@ static bool drawsNothing(const BlockInfo& b) {
 const BlockInfo* ScaledDrawing::soleOpaqueLid(int x, int y, size_t i) const {
     const int z0 = lowestVisible_[i];
     const BlockInfo& lid = blocks_[blockIndex(x, y, z0)];
-    if (!builder_.coversCell(lid)) return nullptr;
+    if (!builder_.layerShown(z0) || !builder_.coversCell(lid)) return nullptr;
     for (int z = z0 + 1; z < MapDepth - 1; ++z)
-        if (!drawsNothing(blocks_[blockIndex(x, y, z)])) return nullptr;
+        if (builder_.layerShown(z) && !drawsNothing(blocks_[blockIndex(x, y, z)])) return nullptr;
     return &lid;
 }
 
@@ -685,6 +689,7 @@ bool ScaledDrawing::drawBand(const Out& out) {
         }
         std::memset(cell, 0, sizeof cell);
         for (int z = lowestVisible_[i]; z < MapDepth - 1; ++z) {
+            if (!builder_.layerShown(z)) continue;
             const BlockInfo& b = blocks_[blockIndex(x, y, z)];
             const uint8_t* wallScratch = nullptr;
             if (const DiagonalWall wall = diagonalWallOf(b)) {

@@ -57,6 +57,11 @@ public:
     // picture is the same either way.
     bool skipHidden = true;
 
+    // Layers left out of the picture, bit z for layer z: their blocks draw
+    // as if the squares were empty there. None by default.
+    uint8_t hiddenLayers = 0;
+    bool layerShown(int z) const { return ((hiddenLayers >> z) & 1) == 0; }
+
     double lidShade(int slope, int lighting) const;
     double wallShade(int slope, int lighting, bool leftWall) const;
     const std::array<uint8_t, 256>& scratch() const { return scratch_; }

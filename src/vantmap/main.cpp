@@ -1,0 +1,55 @@
+// vantmap: minimaps and facts of levels from the command line, drawn by the
+// same core as the editor.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <iterator>
+
+#include "vantmap/commands.h"
+
+#ifndef VANTMAP_VERSION
+#define VANTMAP_VERSION "0"
+#endif
+
+namespace vant::vantmap {
+
+// One line per subcommand; the parser of each is set up by its own file.
+static const Subcommand kSubcommands[] = {
+    {"render", "Draw the minimap of each level into a picture", setupRender},
+    {"info", "Print what each level holds: checksum, style, map, problems", setupInfo},
+};
+
+int usageError(const std::string& text) {
+    std::fprintf(stderr, "vantmap: %s\nTry 'vantmap --help' for more information.\n", text.c_str());
+    return ExitUsage;
+}
+
+static int run(int argc, char** argv) {
+    CLI::App app{"Draws minimaps of VANT levels and tells what the levels hold.", "vantmap"};
+    app.set_version_flag("-v,--version", "vantmap " VANTMAP_VERSION);
+    app.require_subcommand(1);
+    app.footer("Exit status: 0 when every level was done, 1 when any failed, 2 for a usage error.\n"
+               "See vantmap(1) for the details.");
+    Runner chosen;
+    for (const Subcommand& s : kSubcommands) {
+        CLI::App* command = app.add_subcommand(s.name, s.help);
+        Runner runner = s.setup(*command);
+        command->callback([&chosen, runner] { chosen = runner; });
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return usageError(e.what());
+    }
+    return chosen ? chosen() : usageError("no subcommand given");
+}
+
+}  // namespace vant::vantmap
+
+int main(int argc, char** argv) { return vant::vantmap::run(argc, argv); }
