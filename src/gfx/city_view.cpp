@@ -7,20 +7,9 @@
 #include "gfx/gl.h"
 #include "gfx/gl_services.h"
 #include "minimap/rasterizer.h"
+#include "minimap/zone_colours.h"
 
 namespace vant::gfx {
-
-std::array<uint8_t, 3> zoneColour(uint32_t type) {
-    // One colour per named type, bright enough to read over the city.
-    static constexpr uint8_t colours[21][3] = {
-        {255, 255, 255}, {0, 255, 255},   {255, 255, 0},   {160, 160, 160}, {160, 160, 160}, {255, 128, 0},
-        {0, 160, 255},   {255, 0, 255},   {0, 255, 0},     {160, 160, 160}, {128, 255, 192}, {64, 128, 255},
-        {255, 64, 64},   {192, 128, 255}, {255, 0, 0},     {128, 255, 0},   {255, 192, 128}, {160, 160, 160},
-        {160, 160, 160}, {160, 160, 160}, {255, 96, 160},
-    };
-    const auto& c = type < 21 ? colours[type] : colours[3];
-    return {c[0], c[1], c[2]};
-}
 
 namespace {
 
@@ -283,12 +272,12 @@ void CityView::drawZones(const CityFrame& f) {
         const double y0 = std::round(f.originY + (MapHeight - z.y2) * f.scale);
         const double y1 = std::round(f.originY + (MapHeight - z.y1) * f.scale);
         if (x1 < 0 || y1 < 0 || x0 > f.width || y0 > f.height) continue;
-        const auto c = zoneColour(z.type);
-        glColor4ub(c[0], c[1], c[2], 24);
+        const int c = zoneColour(z.type);
+        glColor4ub(GLubyte(c >> 16), GLubyte(c >> 8), GLubyte(c), 24);
         rect(x0, y0, x1, y1);
         // A two-pixel outline inside the rectangle (one pixel when it is tiny).
         const double w = (x1 - x0 >= 6 && y1 - y0 >= 6) ? 2 : 1;
-        glColor4ub(c[0], c[1], c[2], 255);
+        glColor4ub(GLubyte(c >> 16), GLubyte(c >> 8), GLubyte(c), 255);
         rect(x0, y0, x1, y0 + w);
         rect(x0, y1 - w, x1, y1);
         rect(x0, y0 + w, x0 + w, y1 - w);
@@ -304,10 +293,10 @@ void CityView::drawZones(const CityFrame& f) {
             continue;
         const int tx = int(std::max(x0, 0.0)) + 4, ty = int(std::max(y0, 0.0)) + 14;
         if (tx >= f.width || ty >= f.height) continue;
-        const auto c = zoneColour(z.type);
+        const int c = zoneColour(z.type);
         glColor3ub(0, 0, 0);
         text(tx + 1, ty + 1, z.name);
-        glColor3ub(c[0], c[1], c[2]);
+        glColor3ub(GLubyte(c >> 16), GLubyte(c >> 8), GLubyte(c));
         text(tx, ty, z.name);
     }
 }

@@ -3,7 +3,6 @@
 // zoomed in, the zones over it and a status line at the bottom.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,9 +25,6 @@ struct CityFrame {
     const std::vector<ZoneRecord>* zones = nullptr;  // drawn when given
     std::string status;
 };
-
-// RGB of a zone type's outline and name.
-std::array<uint8_t, 3> zoneColour(uint32_t type);
 
 class CityView {
 public:

@@ -87,7 +87,6 @@ private:
     std::string title_;
 
     // The minimap without the layers above topLayer_, drawn when asked for.
-    std::vector<uint8_t> reducedAtlas_;
     unsigned cappedTexture_ = 0;
     int cappedTop_ = -1;
 };
@@ -107,9 +106,11 @@ bool ViewSession::pointAt(int x, int y) {
 }
 
 std::string ViewSession::statusText() const {
-    std::string text = squareX_ >= 0 ? describeSquare(app_.level.map, squareX_, squareY_) : std::string();
-    text += formatText("%stop layer %d | %g px per square", text.empty() ? "" : " | ", topLayer_, camera_.scale());
+    // How the view looks first, so that a cut line still tells it; then
+    // the square under the pointer and its column.
+    std::string text = formatText("%.3g px per square | layers 0-%d", camera_.scale(), topLayer_);
     if (zones_) text += " | zones";
+    if (squareX_ >= 0) text += " | " + describeSquare(app_.level.map, squareX_, squareY_);
     return text;
 }
 
@@ -117,19 +118,14 @@ unsigned ViewSession::minimapTexture() {
     if (topLayer_ == gfx::CityMesh::HighestLayer) return gpu_.textureName(gpu_.minimapRecord());
     if (cappedTop_ == topLayer_) return cappedTexture_;
     // Drawn as the load drew the whole minimap, from the same tile atlas
-    // (read back from its texture) and a copy of the layers kept.
-    if (reducedAtlas_.empty())
-        reducedAtlas_ = reduceAtlas(gfx::readTextureRgba(gpu_.textureName(gpu_.tileAtlasRecord()), AtlasSize, AtlasSize));
-    auto capped = std::make_unique<Level>();
-    capped->reducedAtlas = reducedAtlas_;
-    capped->tileOrigin = app_.level.tileOrigin;
-    if (app_.level.map.allocated()) {
-        capped->map.clear();
-        const size_t layerBlocks = size_t(MapWidth) * MapHeight;
-        std::memcpy(static_cast<void*>(capped->map.data()), app_.level.map.data(),
-                    layerBlocks * size_t(topLayer_ + 1) * sizeof(BlockInfo));
-    }
-    const std::vector<uint8_t> picture = app_.builder.build(*capped);
+    // (read back from its texture), the layers above left out.
+    Level& level = app_.level;
+    if (level.reducedAtlas.empty())
+        level.reducedAtlas = reduceAtlas(gfx::readTextureRgba(gpu_.textureName(gpu_.tileAtlasRecord()), AtlasSize, AtlasSize));
+    MinimapBuilder& builder = app_.builder;
+    builder.hiddenLayers = uint8_t(0xFF << (topLayer_ + 1));
+    const std::vector<uint8_t> picture = builder.build(level);
+    builder.hiddenLayers = 0;
     if (!cappedTexture_) cappedTexture_ = gpu_.reserveTextureName();
     gfx::uploadMinimapPicture(cappedTexture_, picture);
     cappedTop_ = topLayer_;
