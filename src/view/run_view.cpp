@@ -196,7 +196,8 @@ bool ViewSession::handle(const InputEvent& e, bool& quit) {
         }
         return pointAt(e.x, e.y);
     case InputEvent::Wheel:
-        camera_.zoom(e.wheel, e.x, e.y);
+        // About the pointer pixel's centre, which names the square under it.
+        camera_.zoom(e.wheel, e.x + 0.5, e.y + 0.5);
         pointAt(e.x, e.y);
         return true;
     case InputEvent::None: return false;
