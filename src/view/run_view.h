@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "base/runtime.h"
+
 namespace vant::view {
 
 struct ViewRequest {
@@ -19,6 +21,8 @@ struct ViewRequest {
     // Measurement: after the load, pan a close-up at 16 pixels per square
     // for this many frames, print the frame rate and end.
     int benchmarkFrames = 0;
+    // Who answers the message boxes; empty: the platform's boxes, shown.
+    MessageResponder responder;
 };
 
 // Returns the process's exit status: 0 when the person quit the view, 1
