@@ -39,10 +39,12 @@ fs::path installBinary(const fs::path& folder) {
 }
 
 RunResult runProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& workingDir,
-                     const std::vector<std::string>& env) {
+                     const std::vector<std::string>& env, bool keepOutput) {
     RunResult result;
     int errPipe[2];
     if (::pipe(errPipe) != 0) return result;
+    // Standard output goes to an unnamed file, read once the program ended.
+    const int outFile = keepOutput ? ::open(fs::temp_directory_path().c_str(), O_TMPFILE | O_RDWR, 0600) : -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(errPipe[1], 2);
@@ -50,7 +52,7 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         ::close(errPipe[1]);
         const int devnull = ::open("/dev/null", O_RDWR);
         ::dup2(devnull, 0);
-        ::dup2(devnull, 1);
+        ::dup2(outFile >= 0 ? outFile : devnull, 1);
         if (::chdir(workingDir.c_str()) != 0) ::_exit(127);
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
@@ -70,6 +72,10 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     ::waitpid(pid, &status, 0);
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    if (outFile >= 0) {
+        for (off_t at = 0; (n = ::pread(outFile, buffer, sizeof buffer, at)) > 0; at += n) result.stdOut.append(buffer, size_t(n));
+        ::close(outFile);
+    }
     return result;
 }
 

@@ -12,6 +12,7 @@ struct RunResult {
     int status = -1;      // exit status, or -1 when it did not exit normally
     int signal = 0;       // the signal that ended it, if any
     std::string stdErr;
+    std::string stdOut;  // kept only when asked for
 };
 
 class TempFolder {
@@ -31,9 +32,11 @@ private:
 std::filesystem::path installBinary(const std::filesystem::path& folder);
 
 // Runs program with the arguments, from workingDir, with the given extra
-// environment ("NAME=value"); DISPLAY is removed unless given.
+// environment ("NAME=value"); DISPLAY is removed unless given. Standard
+// output is kept in stdOut when keepOutput is set, else thrown away.
 RunResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
-                     const std::filesystem::path& workingDir, const std::vector<std::string>& env = {});
+                     const std::filesystem::path& workingDir, const std::vector<std::string>& env = {},
+                     bool keepOutput = false);
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);

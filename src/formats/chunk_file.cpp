@@ -69,19 +69,21 @@ ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName) {
     } else {
         rt.reportProblem(fileName, true, "the header is cut short");
     }
-    if (rt.problemListener && std::fseek(f, 0, SEEK_END) == 0) {
-        // Told only to a listener: the readers themselves take what is there.
-        const uint64_t length = uint64_t(std::max(0L, std::ftell(f)));
-        for (const auto& [type, chunk] : dir.chunks) {
-            if (uint64_t(chunk.offset) + chunk.size <= length) continue;
-            const uint64_t held = length > chunk.offset ? length - chunk.offset : 0;
-            rt.reportProblem(fileName, true, "chunk %s is cut short: %llu of %u bytes in the file", type.c_str(),
-                             static_cast<unsigned long long>(held), chunk.size);
-        }
-    }
     std::fclose(f);
     dir.status = ChunkFileStatus::Ok;
     return dir;
+}
+
+void reportCutChunks(Runtime& rt, const ChunkDirectory& dir, uint64_t fileLength,
+                     std::initializer_list<const char*> vital) {
+    if (!rt.problemListener) return;
+    for (const auto& [type, chunk] : dir.chunks) {
+        if (uint64_t(chunk.offset) + chunk.size <= fileLength) continue;
+        const bool damaged = std::find(vital.begin(), vital.end(), type) != vital.end();
+        const uint64_t held = fileLength > chunk.offset ? fileLength - chunk.offset : 0;
+        rt.reportProblem(dir.fileName, damaged, "chunk %s is cut short: %llu of %u bytes in the file", type.c_str(),
+                         static_cast<unsigned long long>(held), chunk.size);
+    }
 }
 
 void reportChunkFileStatus(Runtime& rt, ChunkFileStatus status, const std::string& fileName) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -33,5 +34,10 @@ std::string expectedMagicFor(const std::string& fileName);
 
 ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName);
 void reportChunkFileStatus(Runtime& rt, ChunkFileStatus status, const std::string& fileName);
+// Tells the run's problem listener of every chunk that runs past the end of
+// the file; as damage for the chunks named vital, the ones a picture is
+// drawn from.
+void reportCutChunks(Runtime& rt, const ChunkDirectory& dir, uint64_t fileLength,
+                     std::initializer_list<const char*> vital);
 
 }  // namespace vant

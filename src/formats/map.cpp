@@ -97,6 +97,7 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
 
     ChunkReader file(fileName);
     if (!file.open()) return true;
+    reportCutChunks(rt, dir, file.length(), {"UMAP", "DMAP"});
 
     const ChunkEntry umap = dir.find("UMAP");
     const ChunkEntry dmap = dir.find("DMAP");

@@ -326,6 +326,7 @@ bool loadStyle(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std
         reportChunkFileStatus(rt, ChunkFileStatus::NotFound, fileName);
         return false;
     }
+    reportCutChunks(rt, dir, file.length(), {"PALX", "PPAL", "TILE"});
     if (!dir.has("TILE")) rt.reportProblem(fileName, true, "no tiles: no TILE chunk");
     if (!dir.has("PALX") || !dir.has("PPAL")) rt.reportProblem(fileName, false, "no palettes: PALX or PPAL missing");
 

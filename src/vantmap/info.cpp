@@ -125,9 +125,7 @@ ordered_json levelFacts(LevelInput& in) {
         level.checksum.reset();
         const bool style = loadStyle(rt, level, maps, 0, in.style);
         const bool map = loadMap(rt, level, maps, 0, in.map);
-        if (!style) report.error(in.style, unreadableCause(in.style));
-        if (!map) report.error(in.map, unreadableCause(in.map));
-        ok = style && map && !report.damaged(in.style) && !report.damaged(in.map);
+        ok = report.readable(in, style, map);
         const std::string checksum = formatText("%08X", level.checksum.value());
         facts["checksum"] = checksum;
         facts["thumbnail"] = "data/minimaps/" + checksum + ".jpg";

@@ -1,5 +1,6 @@
 #include "vantmap/level_input.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -46,6 +47,14 @@ void LevelReport::listenTo(Runtime& rt, const std::string& file) {
         // fail; the caller says why in its own words.
         if (text.find(" file was not found: \"") != std::string::npos || text.starts_with("Incorrect header on "))
             return AnswerNone;
+        // The writers' "Cannot write file "PATH" (REASON)." names its file.
+        static const std::string kWrite = "Cannot write file \"";
+        const size_t close = text.rfind("\" (");
+        if (text.starts_with(kWrite) && close != std::string::npos && text.ends_with(").")) {
+            lines_.push_back({text.substr(kWrite.size(), close - kWrite.size()),
+                              "cannot write: " + text.substr(close + 3, text.size() - close - 5), true});
+            return AnswerNone;
+        }
         lines_.push_back({file, text, caption == "ERROR"});
         return AnswerNone;
     };
@@ -57,10 +66,13 @@ void LevelReport::listenTo(Runtime& rt, const std::string& file) {
     };
 }
 
-bool LevelReport::damaged(const std::string& file) const {
-    for (const std::string& f : damagedFiles_)
-        if (f == file) return true;
-    return false;
+bool LevelReport::readable(const LevelInput& in, bool styleRead, bool mapRead) {
+    if (!styleRead) error(in.style, unreadableCause(in.style));
+    if (!mapRead) error(in.map, unreadableCause(in.map));
+    auto damaged = [this](const std::string& file) {
+        return std::find(damagedFiles_.begin(), damagedFiles_.end(), file) != damagedFiles_.end();
+    };
+    return styleRead && mapRead && !damaged(in.style) && !damaged(in.map);
 }
 
 void LevelReport::print() const {

@@ -44,8 +44,10 @@ public:
     // Hears the run's message boxes (as warnings about `file`) and the
     // readers' problems; damage counts as an error.
     void listenTo(Runtime& rt, const std::string& file);
-    // Damage noted by the readers since listenTo, per file.
-    bool damaged(const std::string& file) const;
+    // After the readers ran (each said whether it could read its file at
+    // all): tells why a file could not be read, and whether the level's
+    // style and map are whole enough to draw.
+    bool readable(const LevelInput& in, bool styleRead, bool mapRead);
 
     // Prints every line to standard error, all at once.
     void print() const;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "base/large_pages.h"
 #include "vantmap/commands.h"
 
 #ifndef VANTMAP_VERSION
@@ -53,4 +54,7 @@ static int run(int argc, char** argv) {
 
 }  // namespace vant::vantmap
 
-int main(int argc, char** argv) { return vant::vantmap::run(argc, argv); }
+int main(int argc, char** argv) {
+    vant::preferLargePages();
+    return vant::vantmap::run(argc, argv);
+}

@@ -116,10 +116,7 @@ bool renderLevel(const RenderOptions& o, int format, RenderJob& job, LevelReport
     for (int z : o.hiddenLayers) builder.hiddenLayers = uint8_t(builder.hiddenLayers | (1u << z));
 
     const MinimapLevelLoad load = loadLevelForMinimap(rt, level, maps, in.style, in.map);
-    if (!load.style) report.error(in.style, unreadableCause(in.style));
-    if (!load.map) report.error(in.map, unreadableCause(in.map));
-    const bool broken = !load.style || !load.map || report.damaged(in.style) || report.damaged(in.map);
-    if (broken) {
+    if (!report.readable(in, load.style, load.map)) {
         report.fail();
         if (!o.force) {
             report.error(in.level, "no picture written" +
@@ -230,7 +227,7 @@ Runner setupRender(CLI::App& command) {
             [](const std::string& v) -> std::string {
                 const long n = std::strtol(v.c_str(), nullptr, 10);
                 if (n >= 16 && n <= 2048 && (n & (n - 1)) == 0) return {};
-                return "--size must be a power of two from 16 to 2048, not " + v;
+                return "must be a power of two from 16 to 2048, not " + v;
             },
             "POWER OF TWO 16..2048"))
         ->capture_default_str();
@@ -240,8 +237,7 @@ Runner setupRender(CLI::App& command) {
     command.add_option("--quality", o->quality, "JPEG quality")->check(CLI::Range(1, 100))->capture_default_str();
     command.add_option("--hide-layer", o->hiddenLayers, "Leave layer Z (0..7) out of the picture; repeatable")
         ->check(CLI::Range(0, 7))
-        ->expected(1)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        ->allow_extra_args(false);
     command.add_flag("--zones", o->zones, "Draw each zone's rectangle and name");
     command.add_option("-j,--jobs", o->jobs, "Levels drawn at once (default: the number of cores)")
         ->check(CLI::Range(1, 256));

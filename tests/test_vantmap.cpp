@@ -1,0 +1,221 @@
+// vantmap end to end: the real binary on levels written by the project's
+// own writers, run from a folder of its own with relative paths.
+#include <nlohmann/json.hpp>
+
+#include "run_binary.h"
+#include "test_support.h"
+
+#include "base/text.h"
+#include "minimap/output.h"
+
+namespace fs = std::filesystem;
+using vant::test::RunResult;
+
+namespace vant {
+namespace {
+
+const fs::path kVantmap = VANTMAP_BINARY;
+
+RunResult vantmap(const fs::path& cwd, const std::vector<std::string>& args, bool keepOutput = false) {
+    return test::runProgram(kVantmap, args, cwd, {}, keepOutput);
+}
+
+// Style: tile t (1..3) is filled with colour index 1 of its own palette,
+// red, green and blue in turn.
+void writeStyle(const fs::path& path) {
+    StyleWriter style;
+    const Rgb colours[] = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}};
+    for (int t = 1; t <= 3; ++t) {
+        style.setVirtualPalette(size_t(t), uint16_t(t));
+        style.setColour(t, 1, colours[t - 1]);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) style.setPixel(t, x, y, 1);
+    }
+    style.addToGroup(2, 0);
+    style.addToGroup(3, 1);
+    style.addToGroup(1, 1);
+    ASSERT_TRUE(saveBytes(path.string(), style.bytes()));
+}
+
+// Map: red lids over a 40 x 40 square of layer 0, green ones over a
+// 10 x 10 corner of it on layer 2 (unless leftOut), two zones, one animation.
+MapWriter cityMap(bool withLayer2 = true) {
+    MapWriter map;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) map.at(x, y, 0).lid = 1;
+    if (withLayer2)
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x) map.at(x, y, 2).lid = 2;
+    map.addZone({1, 100, 120, 60, 50, "Docks"});
+    map.addZone({14, 200, 10, 8, 8, "gang_a"});
+    map.addAnimation({3, 0, 0, {3, 1, 2}});
+    return map;
+}
+
+void writeLevel(const fs::path& dir, const std::string& name, const std::string& mapBytesName = "") {
+    const std::string gmp = mapBytesName.empty() ? name + ".gmp" : mapBytesName;
+    ASSERT_TRUE(saveText((dir / (name + ".mmp")).string(),
+                         mapDescriptionText({{"STYFile", "city.sty"}, {"GMPFile", gmp}, {"Description", name}})));
+}
+
+// The blue, green, red bytes of pixel (x, y) of a top-left-origin TGA.
+uint32_t tgaPixel(const std::string& tga, int side, int x, int y) {
+    const size_t at = 18 + (size_t(y) * size_t(side) + size_t(x)) * 3;
+    return uint32_t(uint8_t(tga[at + 2])) << 16 | uint32_t(uint8_t(tga[at + 1])) << 8 | uint8_t(tga[at]);
+}
+
+TEST(Vantmap, SamePicturesAsTheEditorAndAFailedLevelAmongGoodOnes) {
+    test::TempFolder home;
+    for (const char* dir : {"levels", "shots", "bin", "pack", "out"}) fs::create_directories(home / dir);
+    test::makeSampleCity((home / "levels").string());
+    const fs::path vantedit = test::installBinary(home / "bin");
+    for (const char* ext : {"tga", "jpg"}) {
+        const fs::path edited = home / (std::string("edited.") + ext);
+        test::runProgram(vantedit, {"-saveminimap", "-mmp", (home / "levels/sample.mmp").string(), "-out",
+                                    edited.string(), "-size", "1024", "-jpg_quality", "20"},
+                         home.path());
+        const RunResult r = vantmap(home.path(), {"render", "levels/sample.mmp", "-o", std::string("shots/m.") + ext,
+                                                  "--size", "1024", "--quality", "80"});
+        EXPECT_EQ(r.status, 0) << r.stdErr;
+        EXPECT_EQ(r.stdErr, "");
+        ASSERT_TRUE(fs::exists(edited));
+        EXPECT_TRUE(test::readFile(edited) == test::readFile(home / "shots" / (std::string("m.") + ext))) << ext;
+    }
+
+    // Two good levels and one whose map is missing, into one folder that
+    // already holds a picture for the missing one.
+    writeStyle(home / "pack/city.sty");
+    ASSERT_TRUE(saveBytes((home / "pack/a.gmp").string(), cityMap().bytes()));
+    ASSERT_TRUE(saveBytes((home / "pack/b.gmp").string(), cityMap(false).bytes()));
+    for (const char* name : {"a", "b", "c"}) writeLevel(home / "pack", name);
+    test::writeFile(home / "out/c.png", "old picture");
+    const RunResult r = vantmap(home.path(), {"render", "pack/a.mmp", "pack/c.mmp", "pack/b.mmp", "-o", "out", "-j", "2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.stdErr.find("vantmap: pack/c.gmp: cannot open: No such file or directory\n"), std::string::npos)
+        << r.stdErr;
+    EXPECT_EQ(test::readFile(home / "out/c.png"), "old picture");
+    for (const char* name : {"out/a.png", "out/b.png"}) EXPECT_EQ(test::readFile(home / name).substr(1, 3), "PNG");
+    EXPECT_EQ(std::distance(fs::directory_iterator(home / "out"), {}), 3);
+
+    // A style cut short is damage: nothing written without --force.
+    const std::string style = test::readFile(home / "pack/city.sty");
+    test::writeFile(home / "pack/city.sty", style.substr(0, style.size() - 1000));
+    EXPECT_EQ(vantmap(home.path(), {"render", "pack/a.mmp", "-o", "cut.tga"}).status, 1);
+    EXPECT_FALSE(fs::exists(home / "cut.tga"));
+    const RunResult forced = vantmap(home.path(), {"render", "pack/a.mmp", "-o", "cut.tga", "--force"});
+    EXPECT_EQ(forced.status, 1);
+    EXPECT_NE(forced.stdErr.find("vantmap: pack/city.sty: chunk TILE is cut short"), std::string::npos) << forced.stdErr;
+    EXPECT_TRUE(fs::exists(home / "cut.tga"));
+}
+
+TEST(Vantmap, UsageErrorsHelpAndVersion) {
+    test::TempFolder home;
+    const RunResult help = vantmap(home.path(), {"render", "--help"}, true);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.stdOut.find("--hide-layer"), std::string::npos);
+    const RunResult version = vantmap(home.path(), {"--version"}, true);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.stdOut.rfind("vantmap ", 0), 0u);
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"render", "a.mmp", "--size", "1000"},
+        {"render", "a.mmp", "--size", "4096"},
+        {"render", "a.mmp", "--quality", "0"},
+        {"render", "a.mmp", "--hide-layer", "8"},
+        {"render", "a.gmp"},
+        {"render", "a.mmp", "-o", "a.gif"},
+        {"info", "a.txt"},
+    };
+    for (const auto& args : wrong) {
+        const RunResult r = vantmap(home.path(), args);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(r.stdErr.rfind("vantmap: ", 0), 0u) << r.stdErr;
+    }
+    EXPECT_TRUE(fs::is_empty(home.path()));
+}
+
+TEST(Vantmap, HiddenLayersAndZonesShowInThePicture) {
+    test::TempFolder home;
+    writeStyle(home / "city.sty");
+    ASSERT_TRUE(saveBytes((home / "full.gmp").string(), cityMap().bytes()));
+    ASSERT_TRUE(saveBytes((home / "bare.gmp").string(), cityMap(false).bytes()));
+    auto render = [&](const std::string& map, std::vector<std::string> extra) {
+        std::vector<std::string> args = {"render", map, "--style", "city.sty", "--size", "256", "-o", "p.tga"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(vantmap(home.path(), args).status, 0);
+        return test::readFile(home / "p.tga");
+    };
+    const std::string full = render("full.gmp", {}), bare = render("bare.gmp", {});
+    EXPECT_NE(full, bare);
+    EXPECT_EQ(render("full.gmp", {"--hide-layer", "2"}), bare);
+    EXPECT_EQ(render("full.gmp", {"--hide-layer", "2", "--hide-layer", "0"}), render("bare.gmp", {"--hide-layer", "0"}));
+
+    // At 256 pixels a square is a pixel: the Docks outline (a navigation
+    // zone, cyan) runs along squares 100..159 x 120..169, on black.
+    const std::string zones = render("bare.gmp", {"--zones"});
+    const uint32_t cyan = 0x00FFFF;
+    EXPECT_EQ(tgaPixel(zones, 256, 100, 150), cyan);
+    EXPECT_EQ(tgaPixel(zones, 256, 159, 150), cyan);
+    EXPECT_EQ(tgaPixel(zones, 256, 130, 169), cyan);
+    EXPECT_EQ(tgaPixel(zones, 256, 99, 150), 0u);
+    EXPECT_EQ(tgaPixel(zones, 256, 150, 160), 0u);
+    EXPECT_EQ(tgaPixel(zones, 256, 200, 10), tgaPixel(zones, 256, 207, 17));  // gang_a, one colour
+    EXPECT_NE(tgaPixel(zones, 256, 200, 10), 0u);
+    for (int x : {20, 100, 130})  // the picture under the outlines is unchanged
+        EXPECT_EQ(tgaPixel(zones, 256, x, 20), tgaPixel(bare, 256, x, 20));
+}
+
+TEST(Vantmap, InfoJsonTellsWhatTheWriterPutIn) {
+    test::TempFolder home;
+    writeStyle(home / "city.sty");
+    const MapWriter map = cityMap();
+    ASSERT_TRUE(saveBytes((home / "city.gmp").string(), map.bytes()));
+    writeLevel(home.path(), "city");
+    // A map cut inside its zones is drawn whole: a warning. Cut inside its
+    // block map, the level cannot be read.
+    std::vector<uint8_t> cut = map.bytes();
+    cut.resize(cut.size() - 10);  // into the ZONE chunk, the last one
+    ASSERT_TRUE(saveBytes((home / "zonecut.gmp").string(), cut));
+    writeLevel(home.path(), "zonecut");
+    cut.resize(cut.size() / 2);
+    ASSERT_TRUE(saveBytes((home / "cut.gmp").string(), cut));
+    writeLevel(home.path(), "cut");
+
+    const RunResult r = vantmap(home.path(), {"info", "--json", "city.mmp", "cut.mmp", "zonecut.mmp"}, true);
+    EXPECT_EQ(r.status, 1);
+    const auto doc = nlohmann::json::parse(r.stdOut);
+    ASSERT_EQ(doc["levels"].size(), 3u);
+    const auto& city = doc["levels"][0];
+    EXPECT_TRUE(city["ok"].get<bool>());
+    EXPECT_TRUE(city["problems"].empty());
+
+    Runtime rt;
+    rt.headless = true;
+    Level level;
+    MapList maps;
+    loadLevelForMinimap(rt, level, maps, (home / "city.sty").string(), (home / "city.gmp").string());
+    EXPECT_EQ(city["checksum"], formatText("%08X", level.checksum.value()));
+    EXPECT_EQ(city["style"]["surface_groups"], nlohmann::json::parse("[[2],[1,3]]"));
+    EXPECT_EQ(city["style"]["tile_pages"], 1);
+    EXPECT_EQ(city["map"]["block_map"], "DMAP");
+    EXPECT_EQ(city["map"]["blocks_per_layer"], nlohmann::json::parse("[1600,0,100,0,0,0,0,0]"));
+    EXPECT_EQ(city["map"]["zones"][0], nlohmann::json::parse(
+        R"({"id":0,"type":1,"type_name":"Navigation","name":"Docks","x":100,"y":120,"w":60,"h":50})"));
+    EXPECT_EQ(city["map"]["zones"][1]["name"], "gang_a");
+    EXPECT_EQ(city["map"]["animations"], nlohmann::json::parse(R"([{"base":3,"frames":[3,1,2]}])"));
+
+    const auto& damaged = doc["levels"][1];
+    EXPECT_FALSE(damaged["ok"].get<bool>());
+    ASSERT_FALSE(damaged["problems"].empty());
+    EXPECT_EQ(damaged["problems"][0]["file"], "./cut.gmp");
+    EXPECT_NE(damaged["problems"][0]["message"].get<std::string>().find("DMAP is cut short"), std::string::npos);
+    EXPECT_NE(r.stdErr.find("vantmap: ./cut.gmp: chunk DMAP is cut short"), std::string::npos) << r.stdErr;
+    const auto& zonecut = doc["levels"][2];
+    EXPECT_TRUE(zonecut["ok"].get<bool>());
+    EXPECT_EQ(zonecut["map"]["zones"].size(), 1u);
+    EXPECT_EQ(zonecut["problems"][0], nlohmann::json::parse(
+        R"({"file":"./zonecut.gmp","message":"chunk ZONE is cut short: 13 of 23 bytes in the file","error":false})"));
+}
+
+}  // namespace
+}  // namespace vant
