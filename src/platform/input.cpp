@@ -39,7 +39,8 @@ InputEvent translate(const SDL_Event& e) {
         }
         break;
     case SDL_KEYDOWN:
-        out.kind = InputEvent::KeyDown;
+    case SDL_KEYUP:
+        out.kind = e.type == SDL_KEYDOWN ? InputEvent::KeyDown : InputEvent::KeyUp;
         out.key = keyOf(e.key.keysym.sym);
         break;
     case SDL_MOUSEBUTTONDOWN:

@@ -7,7 +7,7 @@ namespace vant::platform {
 enum class Key { Other, Escape, Left, Right, Up, Down, Plus, Minus, Home, Z, L };
 
 struct InputEvent {
-    enum Kind { None, Quit, Redraw, KeyDown, ButtonDown, ButtonUp, Motion, Wheel, Leave };
+    enum Kind { None, Quit, Redraw, KeyDown, KeyUp, ButtonDown, ButtonUp, Motion, Wheel, Leave };
     Kind kind = None;
     Key key = Key::Other;
     int x = 0, y = 0;  // pointer position in window pixels (Motion, buttons, Wheel)

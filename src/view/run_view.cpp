@@ -163,9 +163,14 @@ bool ViewSession::handle(const InputEvent& e, bool& quit) {
     case InputEvent::Quit: quit = true; return false;
     case InputEvent::Redraw: return true;
     case InputEvent::Leave: return pointAt(-1, -1);
+    case InputEvent::KeyUp:
+        // Esc ends the view when it is let go: a key still held when a
+        // window opens is reported to it as pressed.
+        if (e.key == Key::Escape) quit = true;
+        return false;
     case InputEvent::KeyDown:
         switch (e.key) {
-        case Key::Escape: quit = true; return false;
+        case Key::Escape: return false;
         case Key::Left: camera_.pan(PanStep, 0); break;
         case Key::Right: camera_.pan(-PanStep, 0); break;
         case Key::Up: camera_.pan(0, PanStep); break;

@@ -137,7 +137,7 @@ TEST(ViewWindow, ZoomedOutItIsTheMinimapAndCloseUpItAgreesWithIt) {
     std::string window;
     for (int i = 0; i < 200 && window.empty() && run.running(); ++i, std::this_thread::sleep_for(100ms))
         window = windowIdContaining("px per square");
-    ASSERT_FALSE(window.empty()) << run.stdErr();
+    ASSERT_FALSE(window.empty()) << run.stdErr() << "status " << run.wait();
 
     // Home, then one step in: 4 pixels per square, the picture as the
     // headless job shrinks it to 1024 pixels.
@@ -230,13 +230,14 @@ TEST(ViewWindow, KnownLidZoneLayersAndStatusLine) {
     std::string window;
     for (int i = 0; i < 200 && window.empty() && run.running(); ++i, std::this_thread::sleep_for(100ms))
         window = windowIdContaining("px per square");
-    ASSERT_FALSE(window.empty()) << run.stdErr();
+    ASSERT_FALSE(window.empty()) << run.stdErr() << "status " << run.wait();
 
     // From the whole map, put the pointer on square (60, 70) by what the
     // status line says, then wheel in on it to 64 pixels per square.
-    xdo("key --window " + window + " Home");
-    ASSERT_TRUE(waitTitle(window, "- 2.92 px per square"));
     int px = 512, py = 300;
+    // Keys go to the window under the pointer.
+    xdo("mousemove --window " + window + " 512 300 key --window " + window + " Home");
+    ASSERT_TRUE(waitTitle(window, "- 2.92 px per square"));
     for (int step = 0; step < 8; ++step) {
         xdo("mousemove --window " + window + " " + std::to_string(px) + " " + std::to_string(py));
         std::this_thread::sleep_for(300ms);
