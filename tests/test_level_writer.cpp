@@ -66,38 +66,24 @@ MapWriter varietyMap() {
 
 }  // namespace
 
-TEST(ChunkFileWriter, HeaderAndChunksByteForByte) {
+TEST(LevelWriters, ContainerAndRecordBytes) {
     ChunkFileWriter w("GBST", 0x0203);
     w.add("PALX", {1, 2, 3});
     w.add("AB", {});  // a short type is padded with zeros
-    w.add("TILE", {9, 8, 7, 6, 5});
-    const ByteVec expected = {'G', 'B', 'S', 'T', 3, 2,                 // magic, version 0x0203
-                              'P', 'A', 'L', 'X', 3, 0, 0, 0, 1, 2, 3,  // type, size, data
-                              'A', 'B', 0,   0,   0, 0, 0, 0,           //
-                              'T', 'I', 'L', 'E', 5, 0, 0, 0, 9, 8, 7, 6, 5};
-    EXPECT_EQ(w.bytes(), expected);
-}
+    EXPECT_EQ(w.bytes(), (ByteVec{'G', 'B', 'S', 'T', 3, 2, 'P', 'A', 'L', 'X', 3, 0, 0, 0, 1, 2, 3,  //
+                                  'A', 'B', 0, 0, 0, 0, 0, 0}));
+    StyleWriter style;
+    style.setPaletteBase(0, 0x1234);
+    EXPECT_EQ(style.palbChunk(), (ByteVec{0x34, 0x12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    style.setPixel(0, 0, 0, 1);
+    for (auto [tile, group] : std::vector<std::pair<int, int>>{{5, 0}, {7, 0}, {9, 1}, {12, 3}}) style.addToGroup(tile, group);
+    EXPECT_THROW(style.addToGroup(0, 1), std::out_of_range);  // 0 separates the groups
+    EXPECT_EQ(style.specChunk(), (ByteVec{5, 0, 7, 0, 0, 0, 9, 0, 0, 0, 0, 0, 12, 0, 0, 0}));
+    style.setSpriteGraphics(ByteVec(65536, 1));
+    style.addSprite(65536 + 256 * 3 + 10, 16, 8);
+    EXPECT_EQ(typesOf(style.container()), (std::vector<std::string>{"PALB", "TILE", "SPEC", "SPRG", "SPRX"}));
+    EXPECT_EQ(style.container().chunks()[4].data, (ByteVec{0x0A, 0x03, 0x01, 0x00, 16, 8, 0, 0}));
 
-TEST(StyleWriter, SurfaceGroupsAndOptionalChunks) {
-    StyleWriter w;
-    w.setPaletteBase(0, 0x1234);
-    EXPECT_EQ(w.palbChunk(), (ByteVec{0x34, 0x12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-
-    w.setPixel(0, 0, 0, 1);
-    w.addToGroup(5, 0);
-    w.addToGroup(7, 0);
-    w.addToGroup(9, 1);
-    w.addToGroup(12, 3);
-    EXPECT_THROW(w.addToGroup(0, 1), std::out_of_range);  // 0 separates the groups
-    EXPECT_EQ(w.specChunk(), (ByteVec{5, 0, 7, 0, 0, 0, 9, 0, 0, 0, 0, 0, 12, 0, 0, 0}));
-    w.setSpriteGraphics(ByteVec(65536, 1));
-    w.addSprite(65536 + 256 * 3 + 10, 16, 8);
-    const ChunkFileWriter file = w.container();
-    EXPECT_EQ(typesOf(file), (std::vector<std::string>{"PALB", "TILE", "SPEC", "SPRG", "SPRX"}));
-    EXPECT_EQ(file.chunks()[4].data, (ByteVec{0x0A, 0x03, 0x01, 0x00, 16, 8, 0, 0}));
-}
-
-TEST(MapWriter, ChunkOrderAndZoneAndAnimationRecords) {
     MapWriter map;
     map.addChunk("CMAP", ByteVec(10, 0xAB));
     map.addZone({14, 10, 20, 5, 3, "Gang"});
@@ -108,6 +94,8 @@ TEST(MapWriter, ChunkOrderAndZoneAndAnimationRecords) {
               (std::vector<std::string>{"UMAP", "DMAP", "ANIM", "ZONE", "CMAP"}));
     EXPECT_EQ(map.zoneChunk(), (ByteVec{14, 10, 20, 5, 3, 4, 'G', 'a', 'n', 'g', 16, 1, 2, 0, 4, 0}));
     EXPECT_EQ(map.animChunk(), (ByteVec{0x2C, 0x01, 2, 1, 2, 0, 0x2D, 0x01, 0x2E, 0x01, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(mapDescriptionText({{"GMPFile", "city.gmp"}, {"Description", "Harbour=Town"}}),
+              "[MapFiles]\r\nGMPFile=city.gmp\r\nDescription=Harbour=Town\r\n");
 }
 
 TEST(MapWriter, UmapAndSharedDmapDecodeToTheSameStore) {
@@ -166,9 +154,4 @@ TEST(StyleWriter, AtlasAndChecksumMatchAnIndependentDecode) {
     }
     EXPECT_EQ(level.checksum.value(), crcBitwise(feed));
     EXPECT_EQ(mismatches, 0);
-}
-
-TEST(MapDescriptionWriter, HeaderThenOneLinePerEntry) {
-    EXPECT_EQ(mapDescriptionText({{"GMPFile", "city.gmp"}, {"Description", "Harbour=Town"}, {"PlayerCount", "6"}}),
-              "[MapFiles]\r\nGMPFile=city.gmp\r\nDescription=Harbour=Town\r\nPlayerCount=6\r\n");
 }

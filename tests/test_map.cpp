@@ -4,6 +4,7 @@
 
 #include "test_support.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -81,6 +82,24 @@ TEST(MapFile, GetBlockBoundsAndFlags) {
          std::vector<std::array<int, 3>>{{-1, 0, 0}, {256, 0, 0}, {0, -1, 0}, {0, 256, 0}, {0, 0, -1}, {0, 0, 8}})
         EXPECT_FALSE(map.getBlock(x, y, z, 0, out)) << x << "," << y << "," << z;
     EXPECT_TRUE(map.getBlock(255, 255, 7, 0, out));
+}
+
+TEST(MapFile, ClearingAfterALoadLeavesOnlyZerosAndReleaseHandsThePagesBack) {
+    MapFile map;
+    EXPECT_FALSE(map.allocated());
+    EXPECT_EQ(std::as_const(map).data(), nullptr);  // nothing before the first use
+    map.clear();
+    const BlockInfo marked{1, 2, 3, 4, 5, 6, 7};
+    for (int z = 0; z < MapDepth; ++z) map.at(255, 255, z) = marked, map.at(0, 0, z) = marked;
+    map.at(128, 77, 3) = marked;
+    map.clear();
+    const auto* bytes = reinterpret_cast<const uint8_t*>(std::as_const(map).data());
+    EXPECT_EQ(std::count(bytes, bytes + MapFile::BlockCount * sizeof(BlockInfo), 0),
+              long(MapFile::BlockCount * sizeof(BlockInfo)));
+    map.release();
+    EXPECT_FALSE(map.allocated());
+    map.at(1, 2, 3).lid = 9;  // allocated again on use
+    EXPECT_EQ(std::as_const(map).at(1, 2, 3).lid, 9);
 }
 
 }  // namespace

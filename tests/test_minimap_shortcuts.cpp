@@ -1,15 +1,14 @@
-// The job takes two shortcuts: it never builds the full tile atlas (only its
-// reduction) and it skips drawing what a higher opaque lid covers. Both must
-// leave every byte of the picture as the plain way makes it.
+// The job's shortcuts: it never builds the full tile atlas (only its
+// reduction), skips what a higher opaque lid covers, and draws straight at
+// the saved size, a band of rows at a time, as bytes or as libgd words. Each
+// must give the bytes of drawing the whole picture the plain way and
+// filtering it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <gd.h>
 #include <random>
 
-#include "base/runtime.h"
-#include "formats/map.h"
-#include "formats/style.h"
-#include "maplist/map_list.h"
+#include "image/byte_sink.h"
 #include "minimap/output.h"
 #include "minimap/rasterizer.h"
 #include "run_binary.h"
@@ -20,38 +19,82 @@ using namespace vant::test;
 
 namespace {
 
-TEST(MinimapShortcuts, SampleCityIsDrawnTheSameEitherWay) {
-    TempFolder dir;
-    makeSampleCity(dir.path().string());
+class SampleCity : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempFolder;
+        makeSampleCity(dir_->path().string());
+    }
+    static void TearDownTestSuite() { delete dir_; }
+    static void load(Level& level, bool keepAtlas = false) { loadSampleCity(dir_->path().string(), level, keepAtlas); }
+    static TempFolder* dir_;
+};
+TempFolder* SampleCity::dir_ = nullptr;
 
+// The libgd words (0x00RRGGBB) of a blue-green-red picture.
+std::vector<int> words(const std::vector<uint8_t>& bgr) {
+    std::vector<int> w(bgr.size() / 3);
+    for (size_t i = 0; i < w.size(); ++i) w[i] = bgr[3 * i + 2] << 16 | bgr[3 * i + 1] << 8 | bgr[3 * i];
+    return w;
+}
+
+TEST_F(SampleCity, EveryWayOfDrawingGivesThePlainPicture) {
     Level plain, quick;
     quick.checksum.setEnabled(false);  // as the job does: its loaders skip the sum
-    loadSampleCity(dir.path().string(), plain, true);
-    loadSampleCity(dir.path().string(), quick, false);
+    load(plain, true);
+    load(quick);
     ASSERT_EQ(plain.tileAtlas.size(), AtlasBytes);
     EXPECT_TRUE(quick.tileAtlas.empty());
     EXPECT_NE(plain.checksum.value(), 0u);
     EXPECT_EQ(quick.checksum.value(), 0u);
     EXPECT_EQ(reduceAtlas(plain.tileAtlas), quick.reducedAtlas);
 
-    MinimapBuilder slow;
+    MinimapBuilder slow, fast;
     slow.skipHidden = false;
     plain.reducedAtlas.clear();  // force the reduction from the full atlas
-    const std::vector<uint8_t> a = slow.build(plain);
-    MinimapBuilder fast;
-    const std::vector<uint8_t> b = fast.build(quick);
-    ASSERT_EQ(a.size(), b.size());
-    EXPECT_TRUE(a == b);
-    // Drawn a cell at a time straight at the saved size: the same bytes as
-    // filtering the whole picture.
-    for (int size : {2048, 1024, 512, 256, 128}) {
+    const std::vector<uint8_t> full = slow.build(plain);
+    EXPECT_TRUE(full == fast.build(quick));
+    for (int side : {2048, 1024, 512, 256, 128, 16}) {
+        SCOPED_TRACE(side);
+        const std::vector<uint8_t> filtered = boxFilter(full.data(), 4, side);
         MinimapBuilder scaled;
-        EXPECT_TRUE(scaled.buildScaled(quick, size) == boxFilter(b.data(), 4, size)) << size;
+        EXPECT_TRUE(scaled.buildScaled(quick, side) == filtered);
+        // Pulled through nextTrueColor, as libgd takes the rows.
+        auto rows = scaledMinimapRows(fast, quick, side);
+        std::vector<int> picture(size_t(side) * size_t(side), -1);
+        std::vector<int*> band(size_t(rows->bandRows()));
+        for (int y = 0; y < side; y += rows->bandRows()) {
+            for (size_t r = 0; r < band.size(); ++r) band[r] = &picture[(size_t(y) + r) * size_t(side)];
+            ASSERT_TRUE(rows->nextTrueColor(band.data()));
+        }
+        EXPECT_FALSE(rows->nextTrueColor(band.data()));
+        EXPECT_TRUE(picture == words(filtered));
     }
     // The sample is a real city: most of the picture is drawn.
     size_t drawn = 0;
-    for (size_t i = 3; i < b.size(); i += 4) drawn += b[i] == 255;
-    EXPECT_GT(drawn, b.size() / 4 * 9 / 10);
+    for (size_t i = 3; i < full.size(); i += 4) drawn += full[i] == 255;
+    EXPECT_GT(drawn, full.size() / 4 * 9 / 10);
+}
+
+TEST_F(SampleCity, StreamedJpegEqualsLibgdsOwnInMemoryEncoding) {
+    Level level;
+    load(level);
+    MinimapBuilder builder;
+    const std::vector<int> picture = words(builder.buildScaled(level, 512));
+    gdImagePtr im = gdImageCreateTrueColor(512, 512);
+    ASSERT_NE(im, nullptr);
+    for (int i = 0; i < 512 * 512; ++i) gdImageSetPixel(im, i % 512, i / 512, picture[size_t(i)]);
+    int size = 0;
+    void* reference = gdImageJpegPtr(im, &size, 95);
+    ASSERT_NE(reference, nullptr);
+    const std::vector<uint8_t> expected(static_cast<uint8_t*>(reference), static_cast<uint8_t*>(reference) + size);
+    gdFree(reference);
+    gdImageDestroy(im);
+
+    auto rows = scaledMinimapRows(builder, level, 512);
+    VectorSink sink;
+    ASSERT_TRUE(encodeJpegRows(*rows, 95, sink));
+    EXPECT_TRUE(sink.bytes == expected);
 }
 
 TEST(MinimapShortcuts, RandomStacksWithBlendedWallsMatch) {
@@ -71,22 +114,18 @@ TEST(MinimapShortcuts, RandomStacksWithBlendedWallsMatch) {
     for (int t = 0; t < TileCount; ++t)
         level.tileOrigin[size_t(t)] = TileOrigin{float((t % 32) * 64), float((t / 32) * 64)};
     level.map.clear();
-    for (int z = 0; z < MapDepth; ++z) {
-        for (int y = 0; y < 64; ++y) {
-            for (int x = 0; x < 64; ++x) {
-                if (rng() % 3 == 0) continue;
-                BlockInfo& b = level.map.at(x, y, z);
-                b.lid = uint16_t(rng());
-                b.left = uint16_t(rng());
-                b.right = uint16_t(rng());
-                const uint32_t pick = rng() % 4;
-                b.slope = uint8_t(pick == 0 ? (49 + rng() % 4) << 2 : (pick == 1 ? 0 : rng() % 64) << 2);
-            }
+    for (int z = 0; z < MapDepth; ++z)
+        for (int k = 0; k < 64 * 64; ++k) {
+            if (rng() % 3 == 0) continue;
+            BlockInfo& b = level.map.at(k % 64, k / 64, z);
+            b.lid = uint16_t(rng());
+            b.left = uint16_t(rng());
+            b.right = uint16_t(rng());
+            const uint32_t pick = rng() % 4;
+            b.slope = uint8_t(pick == 0 ? (49 + rng() % 4) << 2 : (pick == 1 ? 0 : rng() % 64) << 2);
         }
-    }
-    MinimapBuilder slow;
+    MinimapBuilder slow, fast;
     slow.skipHidden = false;
-    MinimapBuilder fast;
     const std::vector<uint8_t> picture = slow.build(level);
     EXPECT_TRUE(picture == fast.build(level));
     EXPECT_EQ(slow.scratch(), fast.scratch());

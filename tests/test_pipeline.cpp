@@ -1,8 +1,7 @@
 // The windowed load from a map description to "Launching editor...", with a
-// recording graphics card: progress lines, thumbnail, recent maps, load log.
+// recording graphics card: progress lines, calls, thumbnail centre. The files
+// it leaves are checked on the real binary (WindowedLoad.*).
 #include <gtest/gtest.h>
-
-#include <regex>
 
 #include "app/load_pipeline.h"
 #include "base/text.h"
@@ -88,7 +87,7 @@ protected:
     int answer = AnswerOk;
 };
 
-TEST_F(Pipeline, LoadLeavesLinesThumbnailCentreAndLogRecord) {
+TEST_F(Pipeline, LoadLeavesLinesCallsAndThumbnailCentre) {
     writeLevel("maps", "level.scr");
     writeFile("maps/level.mis", "script");
     openMapDescription(app, state, gpu, "maps/level.mmp");
@@ -109,9 +108,6 @@ TEST_F(Pipeline, LoadLeavesLinesThumbnailCentreAndLogRecord) {
     const std::array<float, 3> centre = detailCentre(boxFilter(gpu.minimap.data(), 4, 256).data(), 256);
     EXPECT_EQ(camera(), std::make_pair(centre[0], centre[1]));
     EXPECT_LT(camera().first, 64.0f);
-    EXPECT_TRUE(std::regex_match(readFile(LoadLogFile),
-                                 std::regex("Date: [^\r]+\r\nLoading map files: \"level\\.gmp\", \"level\\.sty\", "
-                                            "\"level\\.mis\"\\.\r\nTime taken: [0-9]+\\.[0-9]{6} seconds\\.\r\n\r\n")));
 
     // Later loads may keep the view.
     state.resetCameras();

@@ -154,16 +154,18 @@ TEST(Minimap, RotationAndFlipTable) {
     c.paintTile(4, colour);
     for (int rf = 0; rf < 8; ++rf) c.at(rf, 0, 0, face(4, 0, 0, rf % 2, rf / 2));
     c.build();
+    // The picture as the face word says: turned clockwise a quarter at a
+    // time, then mirrored left to right. pic[y][x].
     for (int rf = 0; rf < 8; ++rf) {
-        const bool flip = rf % 2;
-        c.expectCell(rf, 0, [&](int x, int y) {
-            switch (rf / 2) {
-                case 0: return colour(flip ? 7 - x : x, y);
-                case 1: return colour(y, flip ? x : 7 - x);
-                case 2: return colour(flip ? x : 7 - x, 7 - y);
-                default: return colour(7 - y, flip ? 7 - x : x);
-            }
-        });
+        std::array<std::array<Px, 8>, 8> pic;
+        for (int k = 0; k < 64; ++k) pic[size_t(k / 8)][size_t(k % 8)] = colour(k % 8, k / 8);
+        for (int turn = 0; turn < rf / 2; ++turn) {
+            const auto before = pic;  // the left column, bottom up, becomes the top row
+            for (size_t k = 0; k < 64; ++k) pic[k / 8][k % 8] = before[7 - k % 8][k / 8];
+        }
+        if (rf % 2)
+            for (auto& row : pic) std::reverse(row.begin(), row.end());
+        c.expectCell(rf, 0, [&](int x, int y) { return pic[size_t(y)][size_t(x)]; });
     }
 }
 

@@ -111,7 +111,7 @@ TEST(StyleWater, TintByModeAndSignature) {
     EXPECT_EQ(tintByte(240, 1.13f), 255);
 }
 
-TEST(StyleSurfaceGroups, SkippedValuesAndMissingChunk) {
+TEST(StyleSurfaceGroups, SkippedValuesMissingChunkAndBilCorrections) {
     TempDir dir;
     // 0 separates groups; 2,000 is skipped without moving to another group;
     // a tile named twice keeps the last group. Only "bil.sty" itself is corrected.
@@ -123,14 +123,10 @@ TEST(StyleSurfaceGroups, SkippedValuesAndMissingChunk) {
     // Without "SPEC" the table keeps what it held.
     ASSERT_TRUE(load(level, dir.file("none.sty"), {{"PALB", ByteVec(16, 0)}}));
     for (auto [t, g] : groups) EXPECT_EQ(level.surfaceGroup[size_t(t)], g) << t;
-}
 
-TEST(StyleSurfaceGroups, BilCorrections) {
-    TempDir dir;
     // Any letter case, in any folder. {tile, group} after the corrections:
     // named tiles, range ends and tiles left alone.
     std::filesystem::create_directories(dir.path / "maps");
-    Level level;
     ASSERT_TRUE(load(level, dir.file("maps/Bil.Sty"), {{"SPEC", words({0, 0, 565, 100, 77, 3})}}));
     EXPECT_TRUE(level.styleIsBil);
     for (auto [t, g] : std::vector<std::pair<int, int>>{

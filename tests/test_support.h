@@ -14,24 +14,13 @@
 
 namespace vant::test {
 
-// A fresh folder named after the running test, removed afterwards.
-struct TempDir {
-    std::filesystem::path path;
-    TempDir() {
-        static int counter = 0;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = folder_.path() / (std::to_string(counter++) + "_" + (info ? info->name() : "test"));
-        std::filesystem::create_directories(path);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    // With '/' only, also on Windows: a backslash in a path changes how the
-    // program cuts out file names.
+// A fresh temporary folder, removed afterwards, and names inside it, with
+// '/' only, also on Windows: a backslash in a path changes how the program
+// cuts out file names.
+struct TempDir : TempFolder {
+    std::filesystem::path path = TempFolder::path();
     std::string file(const std::string& name) const { return folder() + name; }
     std::string folder() const { return path.generic_string() + "/"; }
-
-private:
-    TempFolder folder_;
 };
 
 using ByteVec = std::vector<uint8_t>;

@@ -89,8 +89,11 @@ void openMapDescription(App& app, AppState& state, GpuServices& gpu, const std::
         state.clearKeyStates();
         if (answer != AnswerYes) return;
     }
+    openDescribedMap(app, state, gpu, std::move(description));
+}
 
-    lookUpDataFiles(rt, description, state.settings.gamePath);
+void openDescribedMap(App& app, AppState& state, GpuServices& gpu, MapDescription description) {
+    lookUpDataFiles(app.rt, description, state.settings.gamePath);
 
     int index = findMapInList(app.maps, description);
     if (index < 0) {

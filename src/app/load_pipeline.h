@@ -38,6 +38,10 @@ void prepareMapState(Runtime& rt, AppState& state, const TextureNameSource& next
 // The command line's single token: parse, register and load it.
 void openMapDescription(App& app, AppState& state, GpuServices& gpu, const std::string& path);
 
+// The rest of it, for a description however it was made: the game-folder
+// lookup (or its notice), the map-list entry made current, the load.
+void openDescribedMap(App& app, AppState& state, GpuServices& gpu, MapDescription description);
+
 // Timed load of the current map-list entry, with its "loading.log" record.
 void loadCurrentMap(App& app, AppState& state, GpuServices& gpu, bool centre);
 

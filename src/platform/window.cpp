@@ -104,11 +104,24 @@ void Window::showMaximised() {
     SDL_PumpEvents();
 }
 
+void Window::show() {
+    if (!window_) return;
+    SDL_ShowWindow(sdl(window_));
+    SDL_RaiseWindow(sdl(window_));
+    SDL_PumpEvents();
+}
+
 void Window::setTitle(const std::string& title) {
     if (window_) SDL_SetWindowTitle(sdl(window_), title.c_str());
 }
 
 std::string Window::title() const { return window_ ? SDL_GetWindowTitle(sdl(window_)) : std::string(); }
+
+bool Window::pointer(int& x, int& y) const {
+    if (!window_ || SDL_GetMouseFocus() != sdl(window_)) return false;
+    SDL_GetMouseState(&x, &y);
+    return true;
+}
 
 std::pair<int, int> Window::drawableSize() const {
     int w = 0, h = 0;
@@ -147,6 +160,10 @@ bool Window::copyToWindow(int x, int y, int w, int h) {
     }
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     return true;
+}
+
+void Window::present() {
+    if (window_) SDL_GL_SwapWindow(sdl(window_));
 }
 
 }  // namespace vant::platform

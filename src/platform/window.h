@@ -44,12 +44,16 @@ public:
 
     // Shows it maximised, raised and with the keyboard focus.
     void showMaximised();
+    // Shows it at its size, raised and with the keyboard focus.
+    void show();
 
     void setTitle(const std::string& title);
     std::string title() const;
     bool isOpen() const { return context_ != nullptr; }
     bool fullscreen() const { return fullscreen_; }
 
+    // Where the mouse pointer is over the window; false when it is elsewhere.
+    bool pointer(int& x, int& y) const;
     // Size of the drawable area in pixels.
     std::pair<int, int> drawableSize() const;
     // Presents the back buffer and lets the system handle pending events.
@@ -59,6 +63,8 @@ public:
     // handle pending events; unlike a swap this leaves the back buffer as it
     // was. False when the system has no such copy.
     bool copyToWindow(int x, int y, int w, int h);
+    // Presents the back buffer, leaving pending events for whoever reads them.
+    void present();
 
 private:
     void* window_ = nullptr;   // SDL_Window, HWND

@@ -64,7 +64,8 @@ bool WindowedShell::createWindowAndContext(const std::string& title, int width, 
         case WindowFailure::RenderingContext: return fail(BoxExclamation, "Can't Create A GL Rendering Context.");
         case WindowFailure::ActivateContext: return fail(BoxExclamation, "Can't Activate The GL Rendering Context.");
         }
-        window_->showMaximised();
+        if (maximise) window_->showMaximised();
+        else window_->show();
     }
     if (!initialiseApplication()) return fail(BoxExclamation, "Program terminated.");
     return true;

@@ -40,6 +40,9 @@ public:
     ~WindowedShell();
 
     InitialisationHooks hooks;
+    // The window opens maximised, as the editor's does; a viewer may keep
+    // the size it asked for.
+    bool maximise = true;
 
     // The fullscreen file step (windowed runs only): fills state's size and
     // full-screen flag.

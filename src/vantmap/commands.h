@@ -24,6 +24,7 @@ struct Subcommand {
 
 Runner setupRender(CLI::App& command);
 Runner setupInfo(CLI::App& command);
+Runner setupView(CLI::App& command);
 
 // Prints "vantmap: TEXT" and the hint to standard error; returns ExitUsage.
 int usageError(const std::string& text);

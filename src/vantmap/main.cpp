@@ -18,6 +18,7 @@ namespace vant::vantmap {
 static const Subcommand kSubcommands[] = {
     {"render", "Draw the minimap of each level into a picture", setupRender},
     {"info", "Print what each level holds: checksum, style, map, problems", setupInfo},
+    {"view", "Load a level in a window and look around the city", setupView},
 };
 
 int usageError(const std::string& text) {

@@ -22,6 +22,7 @@
 #include "maplist/map_list.h"
 #include "minimap/output.h"
 #include "minimap/rasterizer.h"
+#include "minimap/zone_colours.h"
 #include "vantmap/commands.h"
 #include "vantmap/level_input.h"
 
@@ -48,16 +49,6 @@ struct RenderJob {
     LevelInput input;
     std::string output;
 };
-
-// Zone outlines: one colour per zone type, bright enough to read on a city.
-int zoneColour(uint32_t type) {
-    static const int kColours[] = {
-        0xFFFFFF, 0x00FFFF, 0xFF4040, 0xFF00FF, 0xFFFF00, 0x40FF40, 0xFF8000, 0x8080FF, 0x00FF80, 0xFF80C0,
-        0xC0FF00, 0x0080FF, 0xFFC080, 0x80FFFF, 0xC000FF, 0xFFFF80, 0x00C0C0, 0xFF0080, 0x80C000, 0xC0C0FF,
-        0xFFA0A0,
-    };
-    return type < std::size(kColours) ? kColours[type] : 0xC0C0C0;
-}
 
 // Each zone's rectangle in the colour of its type, its name inside the top
 // left corner over a dark shadow. Zones come in file order.
