@@ -167,7 +167,6 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     int status = 0;
     ::waitpid(pid, &status, 0);
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     if (outFile >= 0) {
         for (off_t at = 0; (n = ::pread(outFile, buffer, sizeof buffer, at)) > 0; at += n) result.stdOut.append(buffer, size_t(n));
         ::close(outFile);

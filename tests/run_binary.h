@@ -9,8 +9,7 @@
 namespace vant::test {
 
 struct RunResult {
-    int status = -1;      // exit status, or -1 when it did not exit normally
-    int signal = 0;       // the signal that ended it, if any
+    int status = -1;  // exit status, or -1 when it did not exit normally
     std::string stdErr;
     std::string stdOut;  // kept only when asked for
 };

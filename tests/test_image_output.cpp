@@ -5,8 +5,6 @@
 #include "test_support.h"
 
 #include <array>
-#include <functional>
-#include <gd.h>
 
 #include "image/byte_sink.h"
 #include "image/image_writer.h"
@@ -34,19 +32,6 @@ ByteVec written(Writer write, const ByteVec& px, int w, int h, int bpp, bool bot
     VectorSink sink;
     EXPECT_TRUE(write(sink, ImageView{px.data(), w, h, bpp, bottomUp}));
     return sink.bytes;
-}
-
-// libgd's own JPEG of a w x h picture whose pixel (x, y) is rgb(x, y).
-ByteVec gdJpeg(int w, int h, const std::function<int(int, int)>& rgb, int quality) {
-    gdImagePtr im = gdImageCreateTrueColor(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) gdImageSetPixel(im, x, y, rgb(x, y));
-    int n = 0;
-    void* data = gdImageJpegPtr(im, &n, quality);
-    ByteVec out(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
-    gdFree(data);
-    gdImageDestroy(im);
-    return out;
 }
 
 ByteVec uniformMinimap(uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255) {

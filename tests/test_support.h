@@ -38,8 +38,8 @@ inline void put32(ByteVec& v, uint32_t x) {
 }  // namespace vant::test
 
 // Shared by the tests of files and readers.
-#include <fstream>
-#include <iterator>
+#include <functional>
+#include <gd.h>
 
 #include "base/runtime.h"
 #include "formats/level_writer.h"
@@ -51,8 +51,8 @@ namespace vant::test {
 
 // The whole file; empty when it cannot be read.
 inline ByteVec readFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return ByteVec(std::istreambuf_iterator<char>(in), {});
+    const std::string bytes = readFile(path);
+    return ByteVec(bytes.begin(), bytes.end());
 }
 
 // A runtime whose message boxes are kept as "caption|text".
@@ -79,8 +79,17 @@ inline uint32_t crcBitwise(uint32_t crc, const uint8_t* p, size_t n) {
 }
 inline uint32_t crcBitwise(const ByteVec& v) { return crcBitwise(0, v.data(), v.size()); }
 
-inline uint32_t get32(const ByteVec& v, size_t at) {
-    return uint32_t(v[at]) | (uint32_t(v[at + 1]) << 8) | (uint32_t(v[at + 2]) << 16) | (uint32_t(v[at + 3]) << 24);
+// libgd's own JPEG of a w x h picture whose pixel (x, y) is rgb(x, y).
+inline ByteVec gdJpeg(int w, int h, const std::function<int(int, int)>& rgb, int quality) {
+    gdImagePtr im = gdImageCreateTrueColor(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) gdImageSetPixel(im, x, y, rgb(x, y));
+    int n = 0;
+    void* data = gdImageJpegPtr(im, &n, quality);
+    ByteVec out(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
+    gdFree(data);
+    gdImageDestroy(im);
+    return out;
 }
 
 // A chunk whose size field says `claimed`, or its real size when negative.

@@ -2,6 +2,8 @@
 // own writers, run from a folder of its own with relative paths.
 #include <nlohmann/json.hpp>
 
+#include <array>
+
 #include "run_binary.h"
 #include "test_support.h"
 
@@ -153,12 +155,9 @@ TEST(Vantmap, HiddenLayersAndZonesShowInThePicture) {
     // At 256 pixels a square is a pixel: the Docks outline (a navigation
     // zone, cyan) runs along squares 100..159 x 120..169, on black.
     const std::string zones = render("bare.gmp", {"--zones"});
-    const uint32_t cyan = 0x00FFFF;
-    EXPECT_EQ(tgaPixel(zones, 256, 100, 150), cyan);
-    EXPECT_EQ(tgaPixel(zones, 256, 159, 150), cyan);
-    EXPECT_EQ(tgaPixel(zones, 256, 130, 169), cyan);
-    EXPECT_EQ(tgaPixel(zones, 256, 99, 150), 0u);
-    EXPECT_EQ(tgaPixel(zones, 256, 150, 160), 0u);
+    for (const auto& [x, y, want] : std::vector<std::array<uint32_t, 3>>{
+             {100, 150, 0x00FFFF}, {159, 150, 0x00FFFF}, {130, 169, 0x00FFFF}, {99, 150, 0}, {150, 160, 0}})
+        EXPECT_EQ(tgaPixel(zones, 256, int(x), int(y)), want) << x << "," << y;
     EXPECT_EQ(tgaPixel(zones, 256, 200, 10), tgaPixel(zones, 256, 207, 17));  // gang_a, one colour
     EXPECT_NE(tgaPixel(zones, 256, 200, 10), 0u);
     for (int x : {20, 100, 130})  // the picture under the outlines is unchanged

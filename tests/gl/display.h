@@ -1,5 +1,5 @@
-// A display for the tests that need real windows and OpenGL (DISPLAY, or a
-// private Xvfb), the real binary run in the background and its message
+// A display for the tests that need real windows and OpenGL (DISPLAY, as
+// scripts/with-xvfb sets it), the real binary run in the background and its message
 // boxes answered with the keyboard.
 #pragma once
 

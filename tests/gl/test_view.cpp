@@ -59,6 +59,18 @@ bool waitTitle(const std::string& window, const std::string& part) {
     return false;
 }
 
+// Answers the windowed load's notice, then waits for the view's window and
+// brings it to the whole map with the pointer at (512, 300) (keys go to the
+// window under the pointer); empty on failure.
+std::string openView(BackgroundRun& run) {
+    if (!run.answer("NOTICE", "Return")) return {};
+    std::string window;
+    for (int i = 0; i < 200 && window.empty() && run.running(); ++i, std::this_thread::sleep_for(100ms))
+        window = windowIdContaining("px per square");
+    xdo("mousemove --window " + window + " 512 300 key --window " + window + " Home");
+    return !window.empty() && waitTitle(window, "- 2.92 px per square") ? window : std::string();
+}
+
 // The square the status line names.
 std::pair<int, int> squareInTitle(const std::string& window) {
     int x = -1, y = -1;
@@ -133,16 +145,11 @@ TEST(ViewWindow, ZoomedOutItIsTheMinimapAndCloseUpItAgreesWithIt) {
     ASSERT_EQ(minimap.rgb.size(), size_t(1024) * 1024 * 3);
 
     BackgroundRun run(vantmap, {"view", mmp.string()}, work.path());
-    ASSERT_TRUE(run.answer("NOTICE", "Return")) << run.stdErr();  // the windowed load's own notice
-    std::string window;
-    for (int i = 0; i < 200 && window.empty() && run.running(); ++i, std::this_thread::sleep_for(100ms))
-        window = windowIdContaining("px per square");
+    const std::string window = openView(run);
     ASSERT_FALSE(window.empty()) << run.stdErr() << "status " << run.wait();
 
-    // Home, then one step in: 4 pixels per square, the picture as the
-    // headless job shrinks it to 1024 pixels.
-    xdo("mousemove --window " + window + " 512 300 key --window " + window + " Home");
-    ASSERT_TRUE(waitTitle(window, "- 2.92 px per square"));
+    // One step in from the whole map: 4 pixels per square, the picture as
+    // the headless job shrinks it to 1024 pixels.
     xdo("key --window " + window + " plus");
     ASSERT_TRUE(waitTitle(window, "- 4 px per square"));
     Screenshot shot;
@@ -226,18 +233,12 @@ TEST(ViewWindow, KnownLidZoneLayersAndStatusLine) {
 
     // The map and its style given apart, paths relative to where it starts.
     BackgroundRun run(vantmap, {"view", "town.gmp", "--style", "town.sty"}, work.path());
-    ASSERT_TRUE(run.answer("NOTICE", "Return")) << run.stdErr();
-    std::string window;
-    for (int i = 0; i < 200 && window.empty() && run.running(); ++i, std::this_thread::sleep_for(100ms))
-        window = windowIdContaining("px per square");
+    const std::string window = openView(run);
     ASSERT_FALSE(window.empty()) << run.stdErr() << "status " << run.wait();
 
     // From the whole map, put the pointer on square (60, 70) by what the
     // status line says, then wheel in on it to 64 pixels per square.
     int px = 512, py = 300;
-    // Keys go to the window under the pointer.
-    xdo("mousemove --window " + window + " 512 300 key --window " + window + " Home");
-    ASSERT_TRUE(waitTitle(window, "- 2.92 px per square"));
     for (int step = 0; step < 8; ++step) {
         xdo("mousemove --window " + window + " " + std::to_string(px) + " " + std::to_string(py));
         std::this_thread::sleep_for(300ms);
