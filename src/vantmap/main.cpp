@@ -2,10 +2,15 @@
 // same core as the editor.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
+#include <string_view>
+#include <unistd.h>
 
 #include "base/os.h"
+#include "base/text.h"
 #include "vantmap/commands.h"
 
 #ifndef VANTMAP_VERSION
@@ -55,6 +60,16 @@ static int run(int argc, char** argv) {
 }  // namespace vant::vantmap
 
 int main(int argc, char** argv) {
+#ifdef VANTMAP_VIEW_BINARY
+    // The view lives in its own binary beside this one, so that render and
+    // info start without loading the window, OpenGL and font libraries.
+    if (argc > 1 && std::string_view(argv[1]) == "view") {
+        const std::string viewer = vant::directoryOf(vant::os::programPath(), false) + VANTMAP_VIEW_BINARY;
+        ::execv(viewer.c_str(), argv);
+        std::fprintf(stderr, "vantmap: cannot start %s: %s\n", viewer.c_str(), std::strerror(errno));
+        return vant::vantmap::ExitFailed;
+    }
+#endif
     vant::os::preferLargePages();
     return vant::vantmap::run(argc, argv);
 }

@@ -30,7 +30,8 @@ namespace {
 fs::path installVantmap(const fs::path& folder) {
     fs::create_directories(folder);
     installBinary(folder);  // vantedit and data/
-    fs::copy_file(VANTMAP_BINARY, folder / "vantmap", fs::copy_options::overwrite_existing);
+    for (const char* name : {"vantmap", "vantmap-view"})
+        fs::copy_file(fs::path(VANTMAP_BINARY).parent_path() / name, folder / name, fs::copy_options::overwrite_existing);
     return folder / "vantmap";
 }
 
