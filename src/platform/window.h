@@ -69,7 +69,9 @@ public:
 private:
     void* window_ = nullptr;   // SDL_Window, HWND
     void* context_ = nullptr;  // SDL_GLContext, HGLRC
-    void* device_ = nullptr;   // HDC
+#ifdef _WIN32
+    void* device_ = nullptr;  // HDC
+#endif
     bool fullscreen_ = false;
     bool haveMode_ = false;
     int hasRegionCopy_ = -1;  // unknown until first asked
