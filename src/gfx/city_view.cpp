@@ -6,6 +6,7 @@
 #include "gfx/city_mesh.h"
 #include "gfx/gl.h"
 #include "gfx/gl_services.h"
+#include "gfx/render_state.h"
 #include "minimap/rasterizer.h"
 #include "minimap/zone_colours.h"
 
@@ -57,16 +58,7 @@ void texturedRect(double x0, double y0, double x1, double y1, double s0, double 
 
 void CityView::draw(const CityFrame& f) {
     if (f.width <= 0 || f.height <= 0) return;
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_FOG);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_CULL_FACE);
+    const OverlayScope overlay;
     glDisable(GL_BLEND);
 
     const bool cached = f.closeView && drawCached(f);
@@ -132,13 +124,6 @@ void CityView::draw(const CityFrame& f) {
     glDisable(GL_BLEND);
     glColor3f(1, 1, 1);
     text(6, f.height - 6, f.status);
-
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopAttrib();
 }
 
 bool CityView::drawCached(const CityFrame& f) {

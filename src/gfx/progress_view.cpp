@@ -6,6 +6,7 @@
 #include "base/runtime.h"
 #include "gfx/gl.h"
 #include "gfx/gl_services.h"
+#include "gfx/render_state.h"
 
 namespace vant::gfx {
 
@@ -107,23 +108,13 @@ void ProgressView::draw(const ProgressScreen& screen) {
     const auto [w, h] = size_ ? size_() : std::pair<int, int>{0, 0};
     if (w <= 0 || h <= 0) return;
 
-    // Kept by hand: popping the texture state does not keep it on every driver.
-    GLfloat lodBias = 0;
-    glGetTexEnvfv(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, &lodBias);
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    const OverlayScope overlay;  // the caller's state comes back on return
     glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
     glLoadIdentity();
     glOrtho(0, w, 0, h, -1, 1);
     glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
     glLoadIdentity();
     glViewport(0, 0, w, h);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_FOG);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_CULL_FACE);
     glDisable(GL_SCISSOR_TEST);
 
     const int first = firstShown(screen.count(), h);
@@ -151,14 +142,6 @@ void ProgressView::draw(const ProgressScreen& screen) {
             glDisable(GL_SCISSOR_TEST);
         }
     }
-
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopAttrib();
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, lodBias);
 
     shown_ = screen.lines();
     shownFirst_ = first;
