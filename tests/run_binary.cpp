@@ -2,13 +2,13 @@
 
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -17,27 +17,18 @@ namespace fs = std::filesystem;
 
 namespace vant::test {
 
-#ifdef _WIN32
 TempFolder::TempFolder() {
-    static unsigned serial = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path name = fs::temp_directory_path() / ("vant-test-" + std::to_string(GetCurrentProcessId()) +
-                                                           "-" + std::to_string(serial++));
-        if (CreateDirectoryA(name.string().c_str(), nullptr)) {
-            path_ = name;
-            return;
-        }
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const fs::path name = fs::temp_directory_path() / ("vant-test-" + std::to_string(random()));
+        std::error_code ec;
+        if (fs::create_directory(name, ec)) path_ = name;
     }
-    throw std::runtime_error("cannot make a temporary folder");
+    if (path_.empty()) throw std::runtime_error("cannot make a temporary folder");
+    // As a plain new folder, so other users may enter.
+    fs::permissions(path_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
 }
-#else
-TempFolder::TempFolder() {
-    std::string name = (fs::temp_directory_path() / "vant-test-XXXXXX").string();
-    if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a temporary folder");
-    ::chmod(name.c_str(), 0755);  // as a plain new folder, so other users may enter
-    path_ = name;
-}
-#endif
 
 TempFolder::~TempFolder() {
     std::error_code ec;
@@ -95,19 +86,28 @@ std::string environmentBlock(const std::vector<std::string>& env) {
 }  // namespace
 
 RunResult runProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& workingDir,
-                     const std::vector<std::string>& env) {
+                     const std::vector<std::string>& env, bool keepOutput) {
     RunResult result;
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE errRead = nullptr, errWrite = nullptr;
     if (!CreatePipe(&errRead, &errWrite, &inherit, 0)) return result;
     SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
+    const DWORD shared = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, shared, &inherit, OPEN_EXISTING, 0, nullptr);
+    // Standard output goes to a file that vanishes once closed, read once
+    // the program ended.
+    HANDLE out = nul;
+    if (keepOutput) {
+        const std::string name = (fs::temp_directory_path() / ("vant-out-" + std::to_string(GetCurrentProcessId()) +
+                                                               "-" + std::to_string(GetTickCount()))).string();
+        out = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, shared, &inherit, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nul;
-    startup.hStdOutput = nul;
+    startup.hStdOutput = out;
     startup.hStdError = errWrite;
     std::string commandLine = quoted(program.string());
     for (const std::string& a : args) commandLine.append(1, ' ').append(quoted(a));
@@ -116,21 +116,28 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
     const bool started = CreateProcessA(program.string().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
                                         environment.data(), workingDir.string().c_str(), &startup, &process);
     CloseHandle(errWrite);
-    CloseHandle(nul);
+    char buffer[4096];
+    DWORD n = 0;
     if (started) {
-        char buffer[4096];
-        DWORD n = 0;
         while (ReadFile(errRead, buffer, sizeof buffer, &n, nullptr) && n > 0) result.stdErr.append(buffer, n);
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
         // An unhandled exception ends a process with its code (0xC...).
-        if (code >= 0xC0000000u) result.signal = int(code & 0xFFFF);
-        else result.status = int(code);
+        if (code < 0xC0000000u) result.status = int(code);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
+    if (keepOutput && out != INVALID_HANDLE_VALUE) {
+        SetFilePointer(out, 0, nullptr, FILE_BEGIN);
+        while (ReadFile(out, buffer, sizeof buffer, &n, nullptr) && n > 0) result.stdOut.append(buffer, n);
+        CloseHandle(out);
+    }
+    CloseHandle(nul);
     CloseHandle(errRead);
+    // Text streams end their lines with CR LF here; the tests read LF.
+    for (std::string* text : {&result.stdErr, &result.stdOut})
+        for (size_t at = 0; (at = text->find("\r\n", at)) != std::string::npos;) text->erase(at, 1);
     return result;
 }
 #else

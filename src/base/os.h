@@ -21,13 +21,54 @@ PathKind pathKind(const std::string& path);
 // (without a trailing separator) finds an entry.
 bool folderListable(const std::string& folder);
 
+// The file a chain of symbolic links ends at (a relative link counts from
+// its own folder); the path itself when it is no link. On Windows, where
+// links are rare and need a privilege to make, the path itself.
+std::string followLinks(const std::string& path);
 // A new, empty file whose name starts with `prefix`, open for binary
-// writing with the permissions a plain fopen would give; `name` receives
-// its name. Null (errno set) when none could be made.
-std::FILE* createUniqueFile(const std::string& prefix, std::string& name);
+// writing; `name` receives its name. When `like` names a file the new one
+// takes over its permissions (and owner, where the process may give it),
+// otherwise it gets those a plain fopen would give. Null (errno set) when
+// none could be made. The file can be removed with removeFile while open.
+std::FILE* createUniqueFile(const std::string& prefix, std::string& name, const std::string& like = {});
 // Puts `from` in the place of `to` in one step, replacing an existing `to`:
 // a reader sees the old file or the new one, never a mix.
 bool replaceFile(const std::string& from, const std::string& to);
+// Removes a file; safe to call from an interruption's clean-up.
+bool removeFile(const char* path);
+
+// Opens a regular file with fopen's `mode` ("r", "w", "a", "+", "b"): a
+// folder, a named pipe or a device is never opened (opening a pipe waits
+// for its other end, opening some devices does something), nor waited on.
+std::FILE* openRegularFile(const std::string& path, const char* mode);
+// Size of an open file; -1 when unknown.
+int64_t fileSize(std::FILE* file);
+// Reads up to `size` bytes at `offset` of a file that is read only this way
+// (the stream's own position is not kept); bytes read, -1 on error.
+int64_t readAt(std::FILE* file, void* data, size_t size, uint64_t offset);
+// The first position at or after `pos` where the file may hold data other
+// than zeros: past a hole of a sparse file, `size` when the hole runs to the
+// end, `pos` itself where the system cannot tell.
+uint64_t skipHole(std::FILE* file, uint64_t pos, uint64_t size);
+
+// Has Ctrl-C, a request to terminate and a closed terminal run `cleanup`
+// before the process ends as it would have (not where the interruption was
+// already ignored). `cleanup` may only read plain memory and call
+// removeFile. Also has a file-size limit fail the write, which is reported,
+// instead of ending the process.
+void onInterrupt(void (*cleanup)());
+// While one lives, interruptions wait: their clean-up runs after it.
+class InterruptsHeld {
+public:
+    InterruptsHeld();
+    ~InterruptsHeld();
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    uint64_t saved_[16];  // the signal mask before (POSIX)
+};
+
 // File positions of any size (`long` is 32 bits on some systems): seek
 // returns false on failure, tell returns -1.
 bool seek(std::FILE* file, int64_t offset, int whence);

@@ -1,13 +1,18 @@
 #include "base/os.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <pthread.h>
 #include <unistd.h>
 #include <vector>
 
@@ -35,17 +40,43 @@ bool folderListable(const std::string& folder) {
     return ::stat((folder + "/").c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::FILE* createUniqueFile(const std::string& prefix, std::string& name) {
+std::string followLinks(const std::string& start) {
+    std::string path = start;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::vector<char> link(size_t(st.st_size > 0 ? st.st_size : 4096) + 1);
+        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n <= 0 || size_t(n) >= link.size()) return path;
+        const std::string to(link.data(), size_t(n));
+        const size_t slash = path.rfind('/');
+        path = to[0] == '/' || slash == std::string::npos ? to : path.substr(0, slash + 1) + to;
+    }
+    return path;
+}
+
+std::FILE* createUniqueFile(const std::string& prefix, std::string& name, const std::string& like) {
     std::string pattern = prefix + "XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = ::mkstemp(buffer.data());
     if (fd < 0) return nullptr;
-    // mkstemp makes the file private; give it the permissions a plain
-    // fopen would have given it.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    struct stat st;
+    if (!like.empty() && ::stat(like.c_str(), &st) == 0) {
+        // The old file's owner where we may (before the mode, which a change
+        // of owner can clear): not ours to give away, the file becomes ours,
+        // in the old group where we belong to it. Then its mode.
+        if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+            ::fchown(fd, uid_t(-1), st.st_gid) != 0) {
+        }
+        ::fchmod(fd, st.st_mode & 07777);
+    } else {
+        // mkstemp makes the file private; give it the permissions a plain
+        // fopen would have given it.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
     std::FILE* file = ::fdopen(fd, "wb");
     if (!file) {
         const int saved = errno;
@@ -59,6 +90,82 @@ std::FILE* createUniqueFile(const std::string& prefix, std::string& name) {
 }
 
 bool replaceFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+bool removeFile(const char* path) { return ::unlink(path) == 0; }
+
+std::FILE* openRegularFile(const std::string& path, const char* mode) {
+    // Looked at first; the open itself does not wait either, in case the
+    // name changed in between.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return nullptr;
+    int flags = 0;
+    switch (mode[0]) {
+        case 'r': flags = O_RDONLY; break;
+        case 'w': flags = O_WRONLY | O_CREAT; break;
+        case 'a': flags = O_WRONLY | O_CREAT | O_APPEND; break;
+        default: return nullptr;
+    }
+    if (std::strchr(mode, '+')) flags = (flags & ~O_ACCMODE) | O_RDWR;
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, flags & ~O_CREAT) != 0 ||
+        (mode[0] == 'w' && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* f = ::fdopen(fd, mode);
+    if (!f) ::close(fd);
+    return f;
+}
+
+int64_t fileSize(std::FILE* file) {
+    struct stat st;
+    return ::fstat(fileno(file), &st) == 0 ? int64_t(st.st_size) : -1;
+}
+
+int64_t readAt(std::FILE* file, void* data, size_t size, uint64_t offset) {
+    return ::pread(fileno(file), data, size, off_t(offset));
+}
+
+uint64_t skipHole(std::FILE* file, uint64_t pos, uint64_t size) {
+    const off_t data = ::lseek(fileno(file), off_t(pos), SEEK_DATA);
+    if (data < 0) return errno == ENXIO ? size : pos;  // ENXIO: a hole to the end
+    return std::max(pos, std::min(uint64_t(data), size));
+}
+
+namespace {
+void (*gCleanup)() = nullptr;
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void cleanUpAndDie(int sig) {
+    if (gCleanup) gCleanup();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+}  // namespace
+
+void onInterrupt(void (*cleanup)()) {
+    gCleanup = cleanup;
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (int sig : kInterrupts) {
+        struct sigaction old {};
+        ::sigaction(sig, nullptr, &old);
+        if (old.sa_handler == SIG_IGN) continue;  // started under nohup and the like
+        struct sigaction act {};
+        act.sa_handler = cleanUpAndDie;
+        sigemptyset(&act.sa_mask);
+        ::sigaction(sig, &act, nullptr);
+    }
+}
+
+static_assert(sizeof(sigset_t) <= sizeof(uint64_t[16]), "room for a signal mask");
+InterruptsHeld::InterruptsHeld() {
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int sig : kInterrupts) sigaddset(&stops, sig);
+    ::pthread_sigmask(SIG_BLOCK, &stops, reinterpret_cast<sigset_t*>(saved_));
+}
+InterruptsHeld::~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(saved_), nullptr); }
 
 static_assert(sizeof(off_t) == 8, "large-file offsets needed");
 bool seek(std::FILE* file, int64_t offset, int whence) { return ::fseeko(file, off_t(offset), whence) == 0; }

@@ -1,5 +1,6 @@
 #include "base/os.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -39,26 +40,35 @@ bool folderListable(const std::string& folder) {
     return true;
 }
 
-std::FILE* createUniqueFile(const std::string& prefix, std::string& name) {
+std::string followLinks(const std::string& path) { return path; }
+
+std::FILE* createUniqueFile(const std::string& prefix, std::string& name, const std::string&) {
     // Names from the process id and a counter; creation fails when the name
-    // is taken, so nobody else's file is ever opened.
+    // is taken, so nobody else's file is ever opened. Windows files take
+    // their permissions from their folder, so `like` has nothing to give.
+    // Shared for deletion, so that an interruption can remove it while open.
     static unsigned serial = 0;
     const unsigned long process = GetCurrentProcessId();
     for (int attempt = 0; attempt < 1000; ++attempt) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, "%lx-%lx", process, (serial++ ^ GetTickCount()) & 0xffffffffUL);
         const std::string candidate = prefix + suffix;
-        const int fd = _open(candidate.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
+        const HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+            errno = error == ERROR_ACCESS_DENIED ? EACCES : error == ERROR_PATH_NOT_FOUND ? ENOENT : EIO;
             return nullptr;
         }
-        std::FILE* file = _fdopen(fd, "wb");
+        const int fd = _open_osfhandle(intptr_t(handle), _O_WRONLY | _O_BINARY);
+        std::FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
         if (!file) {
-            const int saved = errno;
-            _close(fd);
-            _unlink(candidate.c_str());
-            errno = saved;
+            if (fd < 0) CloseHandle(handle);
+            else _close(fd);
+            DeleteFileA(candidate.c_str());
+            errno = ENOMEM;
             return nullptr;
         }
         name = candidate;
@@ -73,6 +83,60 @@ bool replaceFile(const std::string& from, const std::string& to) {
     errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
     return false;
 }
+
+bool removeFile(const char* path) { return DeleteFileA(path) != 0; }
+
+std::FILE* openRegularFile(const std::string& path, const char* mode) {
+    // Folders and devices are turned away by name first, then by what the
+    // open handle is (a pipe or console also opens without waiting here).
+    const PathKind kind = pathKind(path);
+    if (kind == PathKind::Folder || kind == PathKind::Other) return nullptr;
+    std::FILE* file = std::fopen(path.c_str(), mode);
+    if (file && GetFileType(HANDLE(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+int64_t fileSize(std::FILE* file) {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(HANDLE(_get_osfhandle(_fileno(file))), &size) ? int64_t(size.QuadPart) : -1;
+}
+
+int64_t readAt(std::FILE* file, void* data, size_t size, uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = DWORD(offset);
+    at.OffsetHigh = DWORD(offset >> 32);
+    DWORD got = 0;
+    const DWORD asked = DWORD(std::min<size_t>(size, 1u << 30));
+    if (ReadFile(HANDLE(_get_osfhandle(_fileno(file))), data, asked, &got, &at)) return int64_t(got);
+    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+}
+
+// Holes are not asked for: runs of zeros are read like any other bytes.
+uint64_t skipHole(std::FILE*, uint64_t pos, uint64_t) { return pos; }
+
+// Console events arrive on a thread of their own: the lock makes the
+// clean-up wait for a file being made and noted down.
+namespace {
+void (*gCleanup)() = nullptr;
+SRWLOCK gInterruptLock = SRWLOCK_INIT;
+
+BOOL WINAPI cleanUpOnEvent(DWORD) {
+    AcquireSRWLockExclusive(&gInterruptLock);
+    if (gCleanup) gCleanup();
+    return FALSE;  // the default handling ends the process
+}
+}  // namespace
+
+void onInterrupt(void (*cleanup)()) {
+    gCleanup = cleanup;
+    SetConsoleCtrlHandler(cleanUpOnEvent, TRUE);
+}
+
+InterruptsHeld::InterruptsHeld() { AcquireSRWLockExclusive(&gInterruptLock); }
+InterruptsHeld::~InterruptsHeld() { ReleaseSRWLockExclusive(&gInterruptLock); }
 
 bool seek(std::FILE* file, int64_t offset, int whence) { return _fseeki64(file, offset, whence) == 0; }
 int64_t tell(std::FILE* file) { return _ftelli64(file); }

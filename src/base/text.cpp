@@ -2,9 +2,6 @@
 
 #include <climits>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "base/os.h"
 
@@ -183,32 +180,7 @@ int64_t fileSize(const std::string& path) {
     return size < 0 ? 0 : size;
 }
 
-std::FILE* openFile(const std::string& path, const char* mode) {
-    // Only regular files: a folder, a named pipe or a device is looked at
-    // first and never opened (opening a pipe waits for its other end, and
-    // opening some devices does something). The open itself does not wait
-    // either, in case the name changed in between.
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return nullptr;
-    int flags = 0;
-    switch (mode[0]) {
-        case 'r': flags = O_RDONLY; break;
-        case 'w': flags = O_WRONLY | O_CREAT; break;
-        case 'a': flags = O_WRONLY | O_CREAT | O_APPEND; break;
-        default: return nullptr;
-    }
-    if (std::strchr(mode, '+')) flags = (flags & ~O_ACCMODE) | O_RDWR;
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, flags & ~O_CREAT) != 0 ||
-        (mode[0] == 'w' && ::ftruncate(fd, 0) != 0)) {
-        ::close(fd);
-        return nullptr;
-    }
-    std::FILE* f = ::fdopen(fd, mode);
-    if (!f) ::close(fd);
-    return f;
-}
+std::FILE* openFile(const std::string& path, const char* mode) { return os::openRegularFile(path, mode); }
 
 bool fileExists(const std::string& path) {
     std::FILE* f = openFile(path, "r");

@@ -5,12 +5,10 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
-#include <endian.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
+#include "base/os.h"
 #include "base/runtime.h"
 #include "base/text.h"
 
@@ -41,9 +39,9 @@ namespace {
 // knows to be empty.
 class ScanBuffer {
 public:
-    explicit ScanBuffer(std::FILE* file) : fd_(fileno(file)) {
-        struct stat st;
-        size_ = ::fstat(fd_, &st) == 0 && st.st_size > 0 ? uint64_t(st.st_size) : 0;
+    explicit ScanBuffer(std::FILE* file) : file_(file) {
+        const int64_t size = os::fileSize(file);
+        size_ = size > 0 ? uint64_t(size) : 0;
     }
     uint64_t size() const { return size_; }
 
@@ -61,10 +59,9 @@ public:
     uint64_t endOfZeros(uint64_t pos) {
         while (pos < size_) {
             if (pos < start_ || pos >= start_ + held_) {
-                const off_t data = ::lseek(fd_, off_t(pos), SEEK_DATA);
-                if (data < 0 && errno == ENXIO) return size_;  // a hole to the end
-                if (data > off_t(pos)) {
-                    pos = std::min(uint64_t(data), size_);
+                const uint64_t data = os::skipHole(file_, pos, size_);
+                if (data > pos) {
+                    pos = data;
                     continue;
                 }
                 if (!fill(pos)) return pos;
@@ -89,13 +86,13 @@ private:
         if (buffer_.empty()) buffer_.resize(size_t(std::min<uint64_t>(size_, uint64_t(256) << 10)));
         start_ = pos;
         held_ = 0;
-        const ssize_t got = ::pread(fd_, buffer_.data(), buffer_.size(), off_t(pos));
+        const int64_t got = os::readAt(file_, buffer_.data(), buffer_.size(), pos);
         if (got <= 0) return false;
         held_ = size_t(got);
         return true;
     }
 
-    int fd_;
+    std::FILE* file_;
     uint64_t size_ = 0;
     std::vector<uint8_t> buffer_;
     uint64_t start_ = 0;
@@ -185,9 +182,8 @@ ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName) {
             const uint8_t* header = file.at(pos, 8);
             if (!header) break;
             if (pos + 8 > Limit) break;
-            uint32_t size;
-            std::memcpy(&size, header + 4, 4);
-            size = le32toh(size);
+            const uint32_t size = uint32_t(header[4]) | uint32_t(header[5]) << 8 | uint32_t(header[6]) << 16 |
+                                  uint32_t(header[7]) << 24;
             if (size == 0 && std::all_of(header, header + 4, [](uint8_t b) { return b == 0; })) {
                 // A run of empty chunks of the empty type: one look at the
                 // run instead of one per chunk.

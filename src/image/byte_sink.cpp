@@ -2,10 +2,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "base/os.h"
 
 namespace vant {
 
@@ -41,104 +40,39 @@ void forgetTemp(int slot) {
     if (slot >= 0) gLiveTemps[slot].used = 0;
 }
 
-extern "C" void removeTempsAndDie(int sig) {
+void removeTemps() {
     for (LiveTemp& t : gLiveTemps)
-        if (t.used) ::unlink(t.path);
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
-}
-
-// Follows symbolic links to the file they name, so that the file itself is
-// replaced (in its own folder) and the link stays a link.
-std::string followLinks(std::string path) {
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        std::vector<char> link(size_t(st.st_size > 0 ? st.st_size : 4096) + 1);
-        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
-        if (n <= 0 || size_t(n) >= link.size()) return path;
-        const std::string to(link.data(), size_t(n));
-        const size_t slash = path.rfind('/');
-        path = to[0] == '/' || slash == std::string::npos ? to : path.substr(0, slash + 1) + to;
-    }
-    return path;
+        if (t.used) os::removeFile(t.path);
 }
 
 }  // namespace
 
-void protectTemporaryFiles() {
-    // A too-large write then fails with an error the writer reports.
-    std::signal(SIGXFSZ, SIG_IGN);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction old {};
-        ::sigaction(sig, nullptr, &old);
-        if (old.sa_handler == SIG_IGN) continue;  // started under nohup and the like
-        struct sigaction act {};
-        act.sa_handler = removeTempsAndDie;
-        sigemptyset(&act.sa_mask);
-        ::sigaction(sig, &act, nullptr);
-    }
-}
+void protectTemporaryFiles() { os::onInterrupt(removeTemps); }
 
-AtomicFile::AtomicFile(std::string target) : target_(followLinks(std::move(target))) {
-    struct stat st;
-    const bool exists = ::stat(target_.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) {
+AtomicFile::AtomicFile(std::string target) : target_(os::followLinks(target)) {
+    const os::PathKind kind = os::pathKind(target_);
+    if (kind == os::PathKind::Folder) {
         error_ = "the target is a folder";
         return;
     }
-    if (exists && !S_ISREG(st.st_mode)) {
+    if (kind == os::PathKind::Other) {
         error_ = "not a regular file";
         return;
     }
     // The temporary name sits in the target's folder, so the rename stays on
     // one file system; a target name too long to take the suffix gets a
     // short hidden name instead.
-    const size_t slash = target_.rfind('/');
+    const size_t slash = target_.find_last_of("/\\");
     const std::string folder = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
     const std::string name = target_.substr(folder.size());
-    std::string pattern = folder + (name.size() + 11 <= 255 ? name : std::string()) + ".tmp-XXXXXX";
-    std::vector<char> temp(pattern.begin(), pattern.end());
-    temp.push_back('\0');
-    // No signal may come between making the file and noting it down.
-    sigset_t stops, before;
-    sigemptyset(&stops);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, sig);
-    ::sigprocmask(SIG_BLOCK, &stops, &before);
-    const int fd = ::mkstemp(temp.data());
-    if (fd >= 0) {
-        temp_ = temp.data();
-        slot_ = rememberTemp(temp_);
+    const std::string prefix = folder + (name.size() + 11 <= 255 ? name : std::string()) + ".tmp-";
+    // No interruption may come between making the file and noting it down.
+    {
+        os::InterruptsHeld held;
+        file_ = os::createUniqueFile(prefix, temp_, kind == os::PathKind::File ? target_ : std::string());
+        if (file_) slot_ = rememberTemp(temp_);
     }
-    const int made = errno;
-    ::sigprocmask(SIG_SETMASK, &before, nullptr);
-    if (fd < 0) {
-        error_ = std::strerror(made);
-        return;
-    }
-    if (exists) {
-        // Replacing keeps what the old file had: its owner where we may
-        // (before the mode, which a change of owner can clear), its mode.
-        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
-            // Not ours to give away: the file becomes ours, in the old
-            // group where we belong to it.
-            if (::fchown(fd, st.st_uid, st.st_gid) != 0 && ::fchown(fd, uid_t(-1), st.st_gid) != 0) {
-            }
-        }
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        // mkstemp makes the file private; give it the permissions a plain
-        // fopen would have given a new file.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-    file_ = ::fdopen(fd, "wb");
-    if (!file_) {
-        error_ = std::strerror(errno);
-        ::close(fd);
-        abandon();
-    }
+    if (!file_) error_ = std::strerror(errno);
 }
 
 AtomicFile::~AtomicFile() { abandon(); }
@@ -146,7 +80,7 @@ AtomicFile::~AtomicFile() { abandon(); }
 void AtomicFile::abandon() {
     if (file_) std::fclose(file_);
     file_ = nullptr;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (!temp_.empty()) os::removeFile(temp_.c_str());
     temp_.clear();
     forgetTemp(slot_);
     slot_ = -1;
@@ -178,7 +112,7 @@ bool AtomicFile::commit() {
         abandon();
         return false;
     }
-    if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+    if (!os::replaceFile(temp_, target_)) {
         error_ = std::strerror(errno);
         abandon();
         return false;

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "base/os.h"
 #include "base/text.h"
 #include "image/byte_sink.h"
 #include "maplist/map_list.h"
@@ -35,18 +34,16 @@ uint32_t parseChecksum(const std::string& text) {
 constexpr size_t MaxRecentLineBytes = 32768;
 
 std::vector<std::string> lastLines(std::FILE* f, size_t count) {
-    const int fd = fileno(f);
-    struct stat st;
-    if (count == 0 || ::fstat(fd, &st) != 0 || st.st_size <= 0) return {};
+    const int64_t size = os::fileSize(f);
+    if (count == 0 || size <= 0) return {};
     // Line feeds from the end backwards: the end of the last line, then the
     // end of each line before it, up to the one before the first kept line.
     std::vector<uint64_t> feeds;
     std::vector<char> block(size_t(64) << 10);
     bool reachedStart = true;
-    for (uint64_t end = uint64_t(st.st_size); end > 0 && feeds.size() <= count;) {
+    for (uint64_t end = uint64_t(size); end > 0 && feeds.size() <= count;) {
         const uint64_t start = end > block.size() ? end - block.size() : 0;
-        const ssize_t got = ::pread(fd, block.data(), size_t(end - start), off_t(start));
-        if (got != ssize_t(end - start)) {
+        if (os::readAt(f, block.data(), size_t(end - start), start) != int64_t(end - start)) {
             reachedStart = false;  // a read error: what lies before stays unknown
             break;
         }
@@ -61,7 +58,7 @@ std::vector<std::string> lastLines(std::FILE* f, size_t count) {
         const uint64_t from = n + 1 < feeds.size() ? feeds[n + 1] + 1 : 0;
         const size_t length = size_t(std::min<uint64_t>(feeds[n] - from, MaxRecentLineBytes));
         std::string line(length, '\0');
-        if (length > 0 && ::pread(fd, line.data(), length, off_t(from)) != ssize_t(length)) line.clear();
+        if (length > 0 && os::readAt(f, line.data(), length, from) != int64_t(length)) line.clear();
         line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
         result.push_back(std::move(line));
     }

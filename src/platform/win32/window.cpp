@@ -90,6 +90,12 @@ void Window::showMaximised() {
     SetFocus(hwnd(window_));
 }
 
+void Window::show() {
+    ShowWindow(hwnd(window_), SW_SHOW);
+    SetForegroundWindow(hwnd(window_));
+    SetFocus(hwnd(window_));
+}
+
 void Window::setTitle(const std::string& title) {
     if (window_) SetWindowTextA(hwnd(window_), title.c_str());
 }
@@ -118,5 +124,8 @@ void Window::swapBuffers() {
         DispatchMessageA(&message);
     }
 }
+
+// No copy of part of the back buffer here: the caller presents whole frames.
+bool Window::copyToWindow(int, int, int, int) { return false; }
 
 }  // namespace vant::platform
