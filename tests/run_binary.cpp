@@ -25,9 +25,7 @@ TempFolder::TempFolder() {
         if (fs::create_directory(name, ec)) path_ = name;
     }
     if (path_.empty()) throw std::runtime_error("cannot make a temporary folder");
-    // As a plain new folder, so other users may enter.
-    fs::permissions(path_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                               fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(path_, fs::perms(0755));  // as a plain new folder, so other users may enter
 }
 
 TempFolder::~TempFolder() {
