@@ -1,5 +1,4 @@
 // The chunk directory of level files, and the running level checksum.
-#include <gtest/gtest.h>
 
 #include "test_support.h"
 
@@ -82,11 +81,13 @@ TEST_F(ChunkDirectoryTest, ChunksAreListedWithOffsetAndStoredSize) {
     EXPECT_TRUE(boxes.empty());
 }
 
+// Repeated chunks, of several types: one box per file, naming the first.
 TEST_F(ChunkDirectoryTest, RepeatedChunkWarnsOnceAndTheFirstCounts) {
-    const ByteVec bytes = rawChunkFile("GBST", {{"PALX", {1, 2}}, {"PALX", {1, 2, 3, 4}}, {"TILE", {9}}});
-    EXPECT_EQ(describe(read("dup.sty", bytes)), "ok GBST 1: PALX@14+2 TILE@36+1");
+    const ByteVec bytes = rawChunkFile(
+        "GBST", {{"PALX", {1, 2}}, {"XTRA", {}}, {"PALX", {1, 2, 3, 4}}, {"XTRA", {}}, {"TILE", {9}}, {"PALX", {}}});
+    EXPECT_EQ(describe(read("dup.sty", bytes)), "ok GBST 1: PALX@14+2 TILE@52+1 XTRA@24+0");
     rt.headless = true;  // the same scan, silently
-    EXPECT_EQ(describe(read("dup.sty", bytes)), "ok GBST 1: PALX@14+2 TILE@36+1");
+    EXPECT_EQ(describe(read("dup.sty", bytes)), "ok GBST 1: PALX@14+2 TILE@52+1 XTRA@24+0");
     EXPECT_EQ(boxes, std::vector<std::string>{"WARNING|File contains same chunk more than once (PALX)"});
 }
 

@@ -1,6 +1,5 @@
 // The map loader: which block map is read, the order of its records, the
 // checksum, files without a usable block map; block lookups.
-#include <gtest/gtest.h>
 
 #include "test_support.h"
 

@@ -1,14 +1,11 @@
 // The map list, thumbnail grid, recent maps, settings files and data file
 // lookup: the windowed program's bookkeeping around a load.
-#include <gtest/gtest.h>
 
 #include <array>
 
-#include "base/runtime.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "formats/data_file.h"
-#include "maplist/map_list.h"
 #include "maplist/recent_maps.h"
 #include "test_support.h"
 #include "work_folder.h"

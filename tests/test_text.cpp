@@ -1,12 +1,10 @@
 // Text, path, option and command-line helpers: the exact cutting rules other
 // modules rely on.
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 
 #include "app/command_line.h"
-#include "base/runtime.h"
 #include "base/text.h"
 #include "test_support.h"
 
@@ -26,12 +24,9 @@ TEST(PathHelpers, SeparatorsAndExtensions) {
 }
 
 // Splitting is checked through the settings and recent-maps files.
-TEST(TextHelpers, TrimAndCase) {
+TEST(TextHelpers, Trim) {
     EXPECT_EQ(trimBlanks(std::string("\t\0a b\r\n\x01\x1F", 9)), "a b");
     EXPECT_EQ(trimBlanks("\xA0x\xFF"), "\xA0x\xFF");  // bytes 128..255 are no blanks
-    std::string s = "AbZ[@`{\xC4\xE4";
-    toLowerAscii(s);
-    EXPECT_EQ(s, "abz[@`{\xC4\xE4");
 }
 
 TEST(FileHelpers, LinesAndAppending) {

@@ -4,7 +4,6 @@
 
 #include <array>
 
-#include "run_binary.h"
 #include "test_support.h"
 
 #include "base/text.h"

@@ -1,5 +1,4 @@
 // Zones, tile animations and the water tile of a windowed map load.
-#include <gtest/gtest.h>
 
 #include "test_support.h"
 
