@@ -228,8 +228,9 @@ TEST(HostileDmap, NumbersPastTheChunkLeaveTheirBlocksEmpty) {
         EXPECT_EQ(decode(chunk(base, {1, 0}, {5}, w)), 0u) << base << " " << w;
         EXPECT_EQ(checksum.value(), 0u);
     }
-    // Chunks too short for a base table or W.
-    for (size_t size : {size_t(0), size_t(4), BaseBytes, BaseBytes + 3}) EXPECT_EQ(decode(sound, size), 0u) << size;
+    // Chunks too short for a base table or W, or for the whole block record.
+    for (size_t size : {size_t(0), size_t(4), BaseBytes, BaseBytes + 3, sound.size() - 1})
+        EXPECT_EQ(decode(sound, size), 0u) << size;
 
     // Columns taller than the map fill its eight layers, those starting above
     // it nothing; nor do block numbers past the chunk's end.

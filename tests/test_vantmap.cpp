@@ -53,10 +53,9 @@ MapWriter cityMap(bool withLayer2 = true) {
     return map;
 }
 
-void writeLevel(const fs::path& dir, const std::string& name, const std::string& mapBytesName = "") {
-    const std::string gmp = mapBytesName.empty() ? name + ".gmp" : mapBytesName;
+void writeLevel(const fs::path& dir, const std::string& name) {
     ASSERT_TRUE(saveText((dir / (name + ".mmp")).string(),
-                         mapDescriptionText({{"STYFile", "city.sty"}, {"GMPFile", gmp}, {"Description", name}})));
+                         mapDescriptionText({{"STYFile", "city.sty"}, {"GMPFile", name + ".gmp"}, {"Description", name}})));
 }
 
 // The blue, green, red bytes of pixel (x, y) of a top-left-origin TGA.
