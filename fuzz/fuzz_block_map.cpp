@@ -6,7 +6,6 @@
 //   next 4 x k    those entries; the base table repeats them to fill its
 //                 65,536 entries (all 0 when k is 0)
 //   the rest      the chunk after the base table: W, column words, B, blocks
-#include <cstdint>
 #include <cstring>
 #include <vector>
 

@@ -1,9 +1,5 @@
 // The chunk directory of style and map files: one pass over the headers,
 // whatever the sizes claim.
-#include <cstdint>
-#include <string>
-
-#include "base/runtime.h"
 #include "formats/chunk_file.h"
 #include "fuzz_support.h"
 

@@ -1,7 +1,5 @@
 // The command line: splitting, option lookup, and the value readers the
 // minimap job applies to option values.
-#include <cstdint>
-#include <string>
 #include <vector>
 
 #include "app/command_line.h"

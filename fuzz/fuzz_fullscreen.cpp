@@ -1,9 +1,5 @@
 // "fullscreen.txt": the two size lines of a full-screen request.
-#include <cstdint>
-#include <string>
-
 #include "app/fullscreen_file.h"
-#include "base/runtime.h"
 #include "fuzz_support.h"
 
 using namespace vant;

@@ -1,9 +1,5 @@
 // The map loader of the headless minimap run: the block map ("UMAP" or
 // "DMAP") into the block store.
-#include <cstdint>
-#include <string>
-
-#include "base/runtime.h"
 #include "formats/map.h"
 #include "fuzz_support.h"
 #include "maplist/map_list.h"

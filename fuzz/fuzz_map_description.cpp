@@ -1,7 +1,4 @@
 // The .mmp map description reader.
-#include <cstdint>
-#include <string>
-
 #include "formats/map_description.h"
 #include "fuzz_support.h"
 

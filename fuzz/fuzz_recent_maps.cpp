@@ -1,7 +1,4 @@
 // "recent_maps.txt": reading it, and writing back what was read.
-#include <cstdint>
-#include <string>
-
 #include "fuzz_support.h"
 #include "maplist/map_list.h"
 #include "maplist/recent_maps.h"

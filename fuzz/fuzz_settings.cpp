@@ -1,7 +1,4 @@
 // The settings files.
-#include <cstdint>
-#include <string>
-
 #include "base/text.h"
 #include "config/settings.h"
 #include "fuzz_support.h"

@@ -1,10 +1,6 @@
 // The style loader of the headless minimap run: palettes, surface groups
 // and tiles into the reduced atlas, as the job loads them (the full atlas is
 // the windowed harness's).
-#include <cstdint>
-#include <string>
-
-#include "base/runtime.h"
 #include "formats/style.h"
 #include "fuzz_support.h"
 #include "maplist/map_list.h"

@@ -1,9 +1,5 @@
 // The style loader of a windowed load: the sprite step runs as well, the
 // style taken from the map list; message boxes answer nothing.
-#include <cstdint>
-#include <string>
-
-#include "base/runtime.h"
 #include "formats/style.h"
 #include "fuzz_support.h"
 #include "maplist/map_list.h"

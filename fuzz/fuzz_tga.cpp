@@ -1,8 +1,4 @@
 // The TGA reader of the interface pictures.
-#include <cstdint>
-#include <string>
-
-#include "base/runtime.h"
 #include "fuzz_support.h"
 #include "image/tga_reader.h"
 

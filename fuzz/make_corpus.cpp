@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "formats/level_writer.h"
+#include "../tests/level_bytes.h"
 
 using namespace vant;
+using namespace vant::test;
 namespace fs = std::filesystem;
 
 namespace {
@@ -28,38 +30,11 @@ void put(const std::string& harness, const std::string& name, const std::string&
     put(harness, name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-// A container whose chunks carry the size fields given, not their real sizes.
-struct RawChunk {
-    std::string type;
-    uint32_t claimed;
-    std::vector<uint8_t> data;
-};
-std::vector<uint8_t> rawContainer(const std::string& magic, const std::vector<RawChunk>& chunks) {
-    ByteBuffer out;
-    for (size_t i = 0; i < 4; ++i) out.u8(i < magic.size() ? uint8_t(magic[i]) : 0);
-    out.u16(700);
-    for (const RawChunk& c : chunks) {
-        for (size_t i = 0; i < 4; ++i) out.u8(i < c.type.size() ? uint8_t(c.type[i]) : 0);
-        out.u32(c.claimed);
-        out.append(c.data);
-    }
-    return out.take();
+ByteVec filled(size_t n, uint8_t value) { return ByteVec(n, value); }
+// Seeds carry version 700, as the game's files do.
+ByteVec rawContainer(const std::string& magic, const std::vector<RawChunk>& chunks) {
+    return rawChunkFile(magic, chunks, 700);
 }
-RawChunk honest(const std::string& type, std::vector<uint8_t> data) {
-    const uint32_t size = uint32_t(data.size());
-    return {type, size, std::move(data)};
-}
-std::vector<uint8_t> u16s(const std::vector<uint16_t>& values) {
-    ByteBuffer b;
-    for (uint16_t v : values) b.u16(v);
-    return b.take();
-}
-std::vector<uint8_t> u32s(const std::vector<uint32_t>& values) {
-    ByteBuffer b;
-    for (uint32_t v : values) b.u32(v);
-    return b.take();
-}
-std::vector<uint8_t> filled(size_t n, uint8_t value) { return std::vector<uint8_t>(n, value); }
 
 void commandLines() {
     const char* lines[] = {
@@ -80,16 +55,16 @@ void chunkDirectories() {
     const std::string h = "chunk_directory";
     put(h, "header_only", rawContainer("GBST", {}));
     put(h, "ends_in_version", std::vector<uint8_t>{'G', 'B', 'M', 'P', 1});
-    put(h, "zero_size_then_chunk", rawContainer("GBST", {honest("PALB", {}), honest("PALX", u16s({1, 2}))}));
-    put(h, "duplicate", rawContainer("GBMP", {honest("ZONE", filled(6, 0)), honest("ANIM", {}), honest("ZONE", {})}));
-    put(h, "size_past_end", rawContainer("GBST", {honest("SPEC", u16s({5, 0})), {"TILE", 0xFFFFFFFFu, filled(10, 1)}}));
-    std::vector<uint8_t> loneType = rawContainer("GBMP", {honest("DMAP", {})});
+    put(h, "zero_size_then_chunk", rawContainer("GBST", {{"PALB", {}}, {"PALX", u16s({1, 2})}}));
+    put(h, "duplicate", rawContainer("GBMP", {{"ZONE", filled(6, 0)}, {"ANIM", {}}, {"ZONE", {}}}));
+    put(h, "size_past_end", rawContainer("GBST", {{"SPEC", u16s({5, 0})}, {"TILE", filled(10, 1), 0xFFFFFFFFu}}));
+    std::vector<uint8_t> loneType = rawContainer("GBMP", {{"DMAP", {}}});
     loneType.insert(loneType.end(), {'Z', 'O', 'N', 'E'});
     put(h, "type_then_end", loneType);
-    std::vector<uint8_t> cut = rawContainer("GBMP", {honest("UMAP", filled(12, 3))});
+    std::vector<uint8_t> cut = rawContainer("GBMP", {{"UMAP", filled(12, 3)}});
     cut.insert(cut.end(), {'C', 'M', 'A', 'P', 0xFF});
     put(h, "cut_in_size", cut);
-    put(h, "short_type", rawContainer("GBST", {honest("A", filled(3, 0)), honest(std::string("\0BC", 3), {})}));
+    put(h, "short_type", rawContainer("GBST", {{"A", filled(3, 0)}, {std::string("\0BC", 3), {}}}));
 }
 
 StyleWriter smallStyle() {
@@ -122,23 +97,23 @@ void styles() {
         // Palettes: entries that name physical palettes past the 320 held,
         // a short colour chunk, bases of every kind.
         put(h, "palx_past_store",
-            rawContainer("GBST", {honest("PALX", u16s({0, 319, 320, 65535, 7})), honest("PPAL", filled(1024, 0x40)),
-                                  honest("PALB", u16s({65535, 1})), honest("TILE", filled(3000, 9))}));
-        put(h, "odd_sizes", rawContainer("GBST", {honest("PALX", filled(3, 1)), honest("PPAL", filled(7, 2)),
-                                                  honest("PALB", filled(1, 5)), honest("SPEC", filled(5, 0))}));
+            rawContainer("GBST", {{"PALX", u16s({0, 319, 320, 65535, 7})}, {"PPAL", filled(1024, 0x40)},
+                                  {"PALB", u16s({65535, 1})}, {"TILE", filled(3000, 9)}}));
+        put(h, "odd_sizes", rawContainer("GBST", {{"PALX", filled(3, 1)}, {"PPAL", filled(7, 2)},
+                                                  {"PALB", filled(1, 5)}, {"SPEC", filled(5, 0)}}));
         // Sizes that promise far more than the file holds.
         put(h, "lying_sizes",
-            rawContainer("GBST", {{"PALX", 0xFFFFFFFFu, u16s({1, 2})}, {"PPAL", 0x7FFFFFFFu, filled(64, 3)}}));
-        put(h, "lying_tile", rawContainer("GBST", {honest("PALX", u16s({1})), {"TILE", 0xFFFFFFFFu, filled(70000, 4)}}));
-        put(h, "lying_sprites", rawContainer("GBST", {honest("PPAL", filled(64, 3)), honest("PALB", u16s({2})),
-                                                      {"SPRG", 0xFFFFFFF0u, filled(300, 6)},
-                                                      {"SPRX", 0xFFFFFFFFu, u32s({0, 0xFFFF, 0xFFFFFF00u, 0x00000303u})}}));
+            rawContainer("GBST", {{"PALX", u16s({1, 2}), 0xFFFFFFFFu}, {"PPAL", filled(64, 3), 0x7FFFFFFFu}}));
+        put(h, "lying_tile", rawContainer("GBST", {{"PALX", u16s({1})}, {"TILE", filled(70000, 4), 0xFFFFFFFFu}}));
+        put(h, "lying_sprites", rawContainer("GBST", {{"PPAL", filled(64, 3)}, {"PALB", u16s({2})},
+                                                      {"SPRG", filled(300, 6), 0xFFFFFFF0u},
+                                                      {"SPRX", u32s({0, 0xFFFF, 0xFFFFFF00u, 0x00000303u}), 0xFFFFFFFFu}}));
         // More tile pages than the atlas holds: 65 pages claimed.
-        put(h, "sixty_five_pages", rawContainer("GBST", {{"TILE", 65u * 65536u, filled(200, 1)}}));
+        put(h, "sixty_five_pages", rawContainer("GBST", {{"TILE", filled(200, 1), 65u * 65536u}}));
         // Missing palette chunks.
-        put(h, "no_palx", rawContainer("GBST", {honest("PPAL", filled(256, 9)), honest("TILE", filled(512, 3))}));
-        put(h, "no_ppal", rawContainer("GBST", {honest("PALX", u16s({1, 2, 3})), honest("TILE", filled(512, 3)),
-                                                honest("SPEC", u16s({1, 0, 2, 0, 2000, 1023}))}));
+        put(h, "no_palx", rawContainer("GBST", {{"PPAL", filled(256, 9)}, {"TILE", filled(512, 3)}}));
+        put(h, "no_ppal", rawContainer("GBST", {{"PALX", u16s({1, 2, 3})}, {"TILE", filled(512, 3)},
+                                                {"SPEC", u16s({1, 0, 2, 0, 2000, 1023})}}));
         // Sprites on pages past the atlas and rectangles off their page.
         StyleWriter far;
         far.setVirtualPalette(0, 1);
@@ -180,23 +155,23 @@ void maps() {
 
     for (const char* h : {"map", "map_windowed"}) {
         put(h, "dmap", m.bytes(BlockMapFormat::Dmap));
-        put(h, "short_umap", rawContainer("GBMP", {honest("UMAP", umap), honest("ZONE", zone), honest("ANIM", anim)}));
-        put(h, "umap_lying_size", rawContainer("GBMP", {{"UMAP", 0xFFFFFFFFu, filled(100, 7)}}));
-        put(h, "cmap_only", rawContainer("GBMP", {honest("CMAP", filled(40, 1))}));
+        put(h, "short_umap", rawContainer("GBMP", {{"UMAP", umap}, {"ZONE", zone}, {"ANIM", anim}}));
+        put(h, "umap_lying_size", rawContainer("GBMP", {{"UMAP", filled(100, 7), 0xFFFFFFFFu}}));
+        put(h, "cmap_only", rawContainer("GBMP", {{"CMAP", filled(40, 1)}}));
         // Records cut off by their chunk's end, the next chunk right behind.
         std::vector<uint8_t> zoneCut(zone.begin(), zone.end() - 2), animCut(anim.begin(), anim.end() - 1);
         put(h, "records_cut",
-            rawContainer("GBMP", {honest("ANIM", animCut), honest("ZONE", zoneCut), honest("PSXM", filled(32, 0x41)),
-                                  honest("UMAP", filled(24, 1))}));
-        put(h, "lying_records", rawContainer("GBMP", {{"ZONE", 0xFFFFFFFFu, {1, 2, 3, 4, 5, 250, 'a'}},
-                                                      {"ANIM", 0x80000000u, {4, 0, 0, 0, 255, 0, 1, 0}}}));
+            rawContainer("GBMP", {{"ANIM", animCut}, {"ZONE", zoneCut}, {"PSXM", filled(32, 0x41)},
+                                  {"UMAP", filled(24, 1)}}));
+        put(h, "lying_records", rawContainer("GBMP", {{"ZONE", {1, 2, 3, 4, 5, 250, 'a'}, 0xFFFFFFFFu},
+                                                      {"ANIM", {4, 0, 0, 0, 255, 0, 1, 0}, 0x80000000u}}));
     }
     // A DMAP of nothing but lies: every base entry, height and number wild.
     std::vector<uint8_t> dmap(65536 * 4, 0xFF);
     for (size_t i = 0; i < 65536; i += 7) dmap[4 * i] = dmap[4 * i + 1] = dmap[4 * i + 2] = dmap[4 * i + 3] = 0;
     const std::vector<uint8_t> tail = u32s({3, 0x00000308u, 0xFFFFFFFFu, 0x00000001u, 0xFFFFFFFFu});
     dmap.insert(dmap.end(), tail.begin(), tail.end());
-    put("map", "dmap_lying", rawContainer("GBMP", {honest("DMAP", dmap)}));
+    put("map", "dmap_lying", rawContainer("GBMP", {{"DMAP", dmap}}));
 }
 
 void blockMaps() {
@@ -209,21 +184,13 @@ void blockMaps() {
         b.append(rest);
         return b.take();
     };
-    BlockInfo block;
-    block.lid = 7;
-    block.slope = 4;
-    ByteBuffer good;  // W = 3: one column of height 5, offset 3, then B = 2 blocks
-    good.u32(3);
-    good.u8(5);
-    good.u8(3);
-    good.u16(0);
-    good.u32(0);
-    good.u32(1);
-    good.u32(2);
-    good.block(block);
-    block.lid = 9;
-    good.block(block);
-    put(h, "column", compact(false, {0}, good.take()));
+    // W = 3: one column of height 5, offset 3, then B = 2 blocks (lids 7, 9).
+    ByteVec good = u32s({3, 0x0305, 0, 1, 2});
+    for (uint16_t lid : {7, 9}) {
+        const auto bytes = blockBytes(BlockInfo{0, 0, 0, 0, lid, 0, 4});
+        good.insert(good.end(), bytes.begin(), bytes.end());
+    }
+    put(h, "column", compact(false, {0}, good));
     put(h, "lying_bases", compact(false, {0, 0xFFFFFFFFu, 1, 0x40000000u}, u32s({1, 0x00000FFFu, 0})));
     put(h, "huge_word_count", compact(false, {0}, u32s({0xFFFFFFFFu, 0x00000008u, 5, 1})));
     put(h, "tall_column", compact(false, {0, 0}, u32s({2, 0x000000FFu, 0xFFFFFFFFu, 1})));
@@ -248,32 +215,22 @@ void mapDescriptions() {
 
 void tgas() {
     const std::string h = "tga";
-    auto header = [](uint8_t type, uint16_t w, uint16_t hgt, uint8_t depth) {
-        ByteBuffer b;
-        for (int i = 0; i < 12; ++i) b.u8(i == 2 ? type : 0);
-        b.u16(w);
-        b.u16(hgt);
-        b.u8(depth);
-        b.u8(0x20);
-        return b;
+    // The 18-byte header (top-left origin), then the data.
+    auto tga = [](uint8_t type, uint16_t w, uint16_t height, uint8_t depth, const ByteVec& data) {
+        ByteVec v{0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        put16(v, w);
+        put16(v, height);
+        v.insert(v.end(), {depth, 0x20});
+        v.insert(v.end(), data.begin(), data.end());
+        return v;
     };
-    ByteBuffer a = header(2, 2, 1, 24);
-    a.append(std::vector<uint8_t>{1, 2, 3, 4, 5, 6});
-    put(h, "type2_24", a.take());
-    ByteBuffer b = header(10, 4, 1, 24);
-    b.append(std::vector<uint8_t>{0x83, 10, 20, 30});
-    put(h, "type10_run", b.take());
-    ByteBuffer c = header(10, 3, 2, 32);
-    c.append(std::vector<uint8_t>{0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x83, 9, 9, 9, 9});
-    put(h, "type10_raw_and_run_32", c.take());
-    ByteBuffer d = header(10, 2, 2, 24);
-    d.append(std::vector<uint8_t>{0x84, 1, 2, 3});
-    put(h, "too_many_pixels", d.take());
-    ByteBuffer e = header(2, 65535, 65535, 32);
-    e.append(filled(100, 1));
-    put(h, "huge_claim", e.take());
-    put(h, "sixteen_bits", header(2, 1, 1, 16).take());
-    put(h, "short_header", std::vector<uint8_t>{0, 0, 2, 0, 0});
+    put(h, "type2_24", tga(2, 2, 1, 24, {1, 2, 3, 4, 5, 6}));
+    put(h, "type10_run", tga(10, 4, 1, 24, {0x83, 10, 20, 30}));
+    put(h, "type10_raw_and_run_32", tga(10, 3, 2, 32, {0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x83, 9, 9, 9, 9}));
+    put(h, "too_many_pixels", tga(10, 2, 2, 24, {0x84, 1, 2, 3}));
+    put(h, "huge_claim", tga(2, 65535, 65535, 32, filled(100, 1)));
+    put(h, "sixteen_bits", tga(2, 1, 1, 16, {}));
+    put(h, "short_header", ByteVec{0, 0, 2, 0, 0});
 }
 
 void recentMaps() {

@@ -1,12 +1,10 @@
 // The real binary, run as modders script it: options, defaults, clamps and
 // the files it leaves behind. Bare names resolve in the program's folder.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 #include <regex>
 
-#include "run_binary.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -141,6 +139,9 @@ TEST_F(Cli, RelativePathsResolveInTheProgramFolder) {
     run({"-saveminimap", "-sty", "n.sty", "-gmp", "n.gmp", "-out", "out/rel.tga", "-size", "256", "-benchmark", "1"});
     EXPECT_TRUE(fs::exists(home / "out" / "rel.tga"));
     EXPECT_FALSE(fs::exists(elsewhere / "out"));
+    // Backslashes separate folders; colons and question marks in the name become underscores.
+    run({"-saveminimap", "-sty", "n.sty", "-gmp", "n.gmp", "-out", "out\\a:b?c.tga", "-size", "256"});
+    EXPECT_TRUE(fs::exists(home / "out" / "a_b_c.tga"));
     const std::string bench = readFile(home / "benchmark.txt");
     EXPECT_TRUE(std::regex_match(bench, std::regex("Minimap generated in [0-9]+\\.[0-9]{6} seconds"))) << bench;
 

@@ -1,12 +1,10 @@
 // "fullscreen.txt": size lines, the question that confirms them, the
 // fallback for unreadable sizes.
-#include <gtest/gtest.h>
 
 #include <fstream>
 #include <optional>
 
 #include "app/fullscreen_file.h"
-#include "base/runtime.h"
 #include "test_support.h"
 
 using namespace vant;

@@ -1,6 +1,5 @@
 // The map loader: which block map is read, the order of its records, the
-// checksum, files without a usable block map; block lookups.
-#include <gtest/gtest.h>
+// checksum, files without a usable block map; clearing the store.
 
 #include "test_support.h"
 
@@ -64,24 +63,6 @@ TEST_F(MapLoad, NoBlockMapOrABadFile) {
     rt.headless = false;
     EXPECT_FALSE(loadMap(rt, level, maps, 7, dir.file("m.gmp")));
     EXPECT_EQ(boxes, std::vector<std::string>{"ERROR|Cannot load map"});
-}
-
-TEST(MapFile, GetBlockBoundsAndFlags) {
-    MapFile map;
-    map.clear();
-    const ByteVec stored = record(0x1234);
-    std::memcpy(&map.at(3, 4, 5), stored.data(), 12);
-    BlockInfo out{0, 0, 0, 0, 0, 1, 2};
-    EXPECT_TRUE(map.getBlock(3, 4, 5, 32, out));
-    ByteVec without(stored.begin(), stored.end() - 2);  // extra and slope only with flag 64
-    without.insert(without.end(), {1, 2});
-    EXPECT_EQ(bytesOf(out), without);
-    EXPECT_TRUE(map.getBlock(3, 4, 5, 64, out));
-    EXPECT_EQ(bytesOf(out), stored);
-    for (const auto& [x, y, z] :
-         std::vector<std::array<int, 3>>{{-1, 0, 0}, {256, 0, 0}, {0, -1, 0}, {0, 256, 0}, {0, 0, -1}, {0, 0, 8}})
-        EXPECT_FALSE(map.getBlock(x, y, z, 0, out)) << x << "," << y << "," << z;
-    EXPECT_TRUE(map.getBlock(255, 255, 7, 0, out));
 }
 
 TEST(MapFile, ClearingAfterALoadLeavesOnlyZerosAndReleaseHandsThePagesBack) {

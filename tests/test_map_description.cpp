@@ -1,12 +1,9 @@
 // Reading .mmp map descriptions and completing the record.
-#include <gtest/gtest.h>
 
 #include "test_support.h"
 
-#include <filesystem>
 #include <tuple>
 
-#include "formats/level_writer.h"
 #include "formats/map_description.h"
 
 using namespace vant;

@@ -3,14 +3,12 @@
 // the saved size, a band of rows at a time, as bytes or as libgd words. Each
 // must give the bytes of drawing the whole picture the plain way and
 // filtering it.
-#include <gtest/gtest.h>
 
 #include <random>
 
 #include "image/byte_sink.h"
 #include "minimap/output.h"
 #include "minimap/rasterizer.h"
-#include "run_binary.h"
 #include "test_support.h"
 
 using namespace vant;
@@ -25,7 +23,15 @@ protected:
         makeSampleCity(dir_->path().string());
     }
     static void TearDownTestSuite() { delete dir_; }
-    static void load(Level& level, bool keepAtlas = false) { loadSampleCity(dir_->path().string(), level, keepAtlas); }
+    // Loaded as the job loads it, with or without the full tile atlas.
+    static void load(Level& level, bool keepAtlas = false) {
+        Runtime rt;
+        rt.headless = true;
+        level.keepTileAtlas = keepAtlas;
+        level.map.clear();
+        ASSERT_TRUE(loadStyle(rt, level, MapList(), -1, (*dir_ / "sample.sty").string()));
+        ASSERT_TRUE(loadMap(rt, level, MapList(), -1, (*dir_ / "sample.gmp").string()));
+    }
     static TempFolder* dir_;
 };
 TempFolder* SampleCity::dir_ = nullptr;

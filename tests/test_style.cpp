@@ -1,32 +1,16 @@
 // The style loader: odd palette index sizes, water tint, surface groups, failures.
-#include <gtest/gtest.h>
 
 #include "test_support.h"
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "base/runtime.h"
-#include "formats/level.h"
-#include "formats/level_writer.h"
-#include "formats/style.h"
-#include "maplist/map_list.h"
 
 using namespace vant;
 using namespace vant::test;
 
 namespace {
 
-using Px = std::array<uint8_t, 4>;
-
-ByteVec words(std::initializer_list<uint16_t> values) {
-    ByteVec v;
-    for (uint16_t x : values) put16(v, x);
-    return v;
-}
+using Px = ByteVec;
 
 // "PPAL" pages whose entry e has blue = e & 0xFF, green = (e >> 8) & 0xFF,
 // red = 0x40 + (e >> 16), so every entry of the first 65,536 is distinct.
@@ -35,11 +19,6 @@ ByteVec countingPpal(int pages) {
     for (uint32_t e = 0; e < uint32_t(pages) * 16384; ++e)
         v.insert(v.end(), {uint8_t(e), uint8_t(e >> 8), uint8_t(0x40 + (e >> 16)), 0xEE});
     return v;
-}
-
-Px atlasPixel(const Level& level, int x, int y) {
-    const size_t at = (size_t(y) * AtlasSize + size_t(x)) * 4;
-    return {level.tileAtlas[at], level.tileAtlas[at + 1], level.tileAtlas[at + 2], level.tileAtlas[at + 3]};
 }
 
 // Writes a style file of these chunks, in order, and loads it headless.
@@ -90,7 +69,7 @@ TEST(StyleWater, TintByModeAndSignature) {
         if (spoil619) tile[38 * 65536 + 2 * 64 * 256 + 3 * 64 + 3] = 205;  // 611 still matches
         const ByteVec palx(32 * size_t(pages), 0);
         ASSERT_TRUE(load(level, dir.file("water.sty"),
-                         {{"PALX", palx}, {"PPAL", ppal}, {"SPEC", words({0, 0, 1})}, {"TILE", tile}}, mode));
+                         {{"PALX", palx}, {"PPAL", ppal}, {"SPEC", u16s({0, 0, 1})}, {"TILE", tile}}, mode));
     };
     const Px tinted{67, 84, 113, 255}, plain{100, 100, 100, 255};  // 100 times 0.67, 0.84, 1.13
     struct Case { int pages; bool signature, spoil; int mode; bool tint; };
@@ -116,7 +95,7 @@ TEST(StyleSurfaceGroups, SkippedValuesMissingChunkAndBilCorrections) {
     // 0 separates groups; 2,000 is skipped without moving to another group;
     // a tile named twice keeps the last group. Only "bil.sty" itself is corrected.
     Level level;
-    ASSERT_TRUE(load(level, dir.file("xbil.sty"), {{"SPEC", words({5, 2000, 7, 0, 9, 5, 1023, 1024})}}));
+    ASSERT_TRUE(load(level, dir.file("xbil.sty"), {{"SPEC", u16s({5, 2000, 7, 0, 9, 5, 1023, 1024})}}));
     EXPECT_FALSE(level.styleIsBil);
     const std::vector<std::pair<int, int>> groups = {{7, 0}, {9, 1}, {5, 1}, {1023, 1}, {12, 0xFFFF}};
     for (auto [t, g] : groups) EXPECT_EQ(level.surfaceGroup[size_t(t)], g) << t;
@@ -127,7 +106,7 @@ TEST(StyleSurfaceGroups, SkippedValuesMissingChunkAndBilCorrections) {
     // Any letter case, in any folder. {tile, group} after the corrections:
     // named tiles, range ends and tiles left alone.
     std::filesystem::create_directories(dir.path / "maps");
-    ASSERT_TRUE(load(level, dir.file("maps/Bil.Sty"), {{"SPEC", words({0, 0, 565, 100, 77, 3})}}));
+    ASSERT_TRUE(load(level, dir.file("maps/Bil.Sty"), {{"SPEC", u16s({0, 0, 565, 100, 77, 3})}}));
     EXPECT_TRUE(level.styleIsBil);
     for (auto [t, g] : std::vector<std::pair<int, int>>{
              {565, 6}, {77, 1}, {3, 5}, {945, 0}, {256, 1}, {273, 1}, {100, 2}, {998, 0xFFFF}})

@@ -1,15 +1,21 @@
-// Small helpers shared by the unit tests: a temporary folder per test and
-// little-endian byte building.
+// Helpers shared by the unit tests: a temporary folder per test, recorded
+// message boxes, reference checksums and pictures, levels loaded from bytes.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <gd.h>
 #include <string>
 #include <vector>
 
+#include "base/runtime.h"
+#include "formats/level_writer.h"
+#include "formats/map.h"
+#include "formats/style.h"
+#include "level_bytes.h"
+#include "maplist/map_list.h"
 #include "run_binary.h"
 
 namespace vant::test {
@@ -23,36 +29,17 @@ struct TempDir : TempFolder {
     std::string folder() const { return path.generic_string() + "/"; }
 };
 
-using ByteVec = std::vector<uint8_t>;
-
-inline void put16(ByteVec& v, uint16_t x) {
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-
-inline void put32(ByteVec& v, uint32_t x) {
-    put16(v, uint16_t(x));
-    put16(v, uint16_t(x >> 16));
-}
-
-}  // namespace vant::test
-
-// Shared by the tests of files and readers.
-#include <functional>
-#include <gd.h>
-
-#include "base/runtime.h"
-#include "formats/level_writer.h"
-#include "formats/map.h"
-#include "formats/style.h"
-#include "maplist/map_list.h"
-
-namespace vant::test {
 
 // The whole file; empty when it cannot be read.
 inline ByteVec readFileBytes(const std::string& path) {
     const std::string bytes = readFile(path);
     return ByteVec(bytes.begin(), bytes.end());
+}
+
+// Pixel (x, y) of the level's tile atlas: red, green, blue, alpha.
+inline ByteVec atlasPixel(const Level& level, int x, int y) {
+    const auto at = level.tileAtlas.begin() + long((size_t(y) * AtlasSize + size_t(x)) * 4);
+    return ByteVec(at, at + 4);
 }
 
 // A runtime whose message boxes are kept as "caption|text".
@@ -92,41 +79,10 @@ inline ByteVec gdJpeg(int w, int h, const std::function<int(int, int)>& rgb, int
     return out;
 }
 
-// A chunk whose size field says `claimed`, or its real size when negative.
-struct RawChunk {
-    std::string type;
-    ByteVec data;
-    int64_t claimed = -1;
-};
-
-// A chunk file written by hand: magic, version 1, then the chunks as given,
-// size fields that lie included.
-inline ByteVec rawChunkFile(const std::string& magic, const std::vector<RawChunk>& chunks) {
-    ByteVec v(magic.begin(), magic.end());
-    put16(v, 1);
-    for (const RawChunk& c : chunks) {
-        for (size_t i = 0; i < 4; ++i) v.push_back(i < c.type.size() ? uint8_t(c.type[i]) : 0);
-        put32(v, c.claimed < 0 ? uint32_t(c.data.size()) : uint32_t(c.claimed));
-        v.insert(v.end(), c.data.begin(), c.data.end());
-    }
-    return v;
-}
-
 #ifdef MAKE_SAMPLE_CITY
-// The generated sample city: written into `dir`, then loaded as the job
-// loads it, with or without the full tile atlas.
+// The generated sample city, written into `dir`.
 inline void makeSampleCity(const std::string& dir) {
     ASSERT_EQ(runProgram(MAKE_SAMPLE_CITY, {dir}, std::filesystem::current_path()).status, 0);
-}
-inline void loadSampleCity(const std::string& dir, Level& level, bool keepAtlas) {
-    Runtime rt;
-    rt.headless = true;
-    MapList maps;
-    level.keepTileAtlas = keepAtlas;
-    level.map.clear();
-    level.checksum.reset();
-    ASSERT_TRUE(loadStyle(rt, level, maps, -1, dir + "/sample.sty"));
-    ASSERT_TRUE(loadMap(rt, level, maps, -1, dir + "/sample.gmp"));
 }
 #endif
 

@@ -1,8 +1,5 @@
-#include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "image/tga_reader.h"
 #include "test_support.h"

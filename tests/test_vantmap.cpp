@@ -4,7 +4,6 @@
 
 #include <array>
 
-#include "run_binary.h"
 #include "test_support.h"
 
 #include "base/text.h"
@@ -54,15 +53,15 @@ MapWriter cityMap(bool withLayer2 = true) {
     return map;
 }
 
-void writeLevel(const fs::path& dir, const std::string& name, const std::string& mapBytesName = "") {
-    const std::string gmp = mapBytesName.empty() ? name + ".gmp" : mapBytesName;
+void writeLevel(const fs::path& dir, const std::string& name) {
     ASSERT_TRUE(saveText((dir / (name + ".mmp")).string(),
-                         mapDescriptionText({{"STYFile", "city.sty"}, {"GMPFile", gmp}, {"Description", name}})));
+                         mapDescriptionText({{"STYFile", "city.sty"}, {"GMPFile", name + ".gmp"}, {"Description", name}})));
 }
 
 // The blue, green, red bytes of pixel (x, y) of a top-left-origin TGA.
 uint32_t tgaPixel(const std::string& tga, int side, int x, int y) {
     const size_t at = 18 + (size_t(y) * size_t(side) + size_t(x)) * 3;
+    if (tga.size() < at + 3) return 0xFF000000u;  // no such pixel: no colour
     return uint32_t(uint8_t(tga[at + 2])) << 16 | uint32_t(uint8_t(tga[at + 1])) << 8 | uint8_t(tga[at]);
 }
 

@@ -101,15 +101,6 @@ TEST(WindowedShell, InitialisesInOrderAndNamesTheWindow) {
     ASSERT_NE(s.window.fontBase, 0u);
     EXPECT_TRUE(glIsList(s.window.fontBase) && glIsList(s.window.fontBase + 223));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-
-    // Headless, only the common start runs.
-    Shell h;
-    h.rt.headless = true;
-    h.shell.hooks.prepareMapState = [] { ADD_FAILURE() << "no map state without a window"; };
-    h.maps.entries.resize(2);
-    ASSERT_TRUE(h.shell.createWindowAndContext("t", 100, 100, 32, false));
-    EXPECT_FALSE(h.shell.window().isOpen() || h.app.applicationReady);
-    EXPECT_TRUE(h.maps.entries.empty());
 }
 
 // The start, its progress line drawn, then a whole windowed load in this
