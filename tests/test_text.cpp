@@ -60,13 +60,19 @@ TEST(Options, NumbersAndFlags) {
     for (const auto& [text, side] : sides) EXPECT_EQ(clampedMinimapSide(text), side) << text;
 }
 
-TEST(Options, NamesAndValues) {
+TEST(Options, NamesValuesAndTokens) {
     const CommandLine t{"-a", "1", "-x", "first", "-x", "second", "-out", "-size", "-last"};
     EXPECT_TRUE(hasOption(t, "-last"));
     EXPECT_FALSE(hasOption(t, "-A"));
     EXPECT_EQ(optionValue(t, "-x"), "first");    // the first occurrence
     EXPECT_EQ(optionValue(t, "-out"), "-size");  // the next token, whatever it looks like
     EXPECT_EQ(optionValue(t, "-last"), "");      // the last token names no value
+
+    // A command line that comes as one text (Windows) is split by these rules.
+    EXPECT_EQ(tokenizeCommandLine("a \"b c\"\td", false), (CommandLine{"a", "b c", "d"}));
+    EXPECT_EQ(tokenizeCommandLine("\"\"", false), (CommandLine{""}));
+    EXPECT_EQ(tokenizeCommandLine("a\"b\"", false), (CommandLine{"a", "b"}));
+    EXPECT_EQ(tokenizeCommandLine("x \"open end ", false), (CommandLine{"x", "open end "}));
 }
 
 TEST(Messages, FormattingAndHeadlessSilence) {

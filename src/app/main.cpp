@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot enter the program folder %s\n", folder.c_str());
     }
 
-    const CommandLine tokens = argumentTokens(argc, argv);
+    const std::optional<std::string> text = os::argumentText();
+    const CommandLine tokens = text ? tokenizeCommandLine(*text, false) : argumentTokens(argc, argv);
     rt.headless = hasOption(tokens, "-saveminimap");
 
     if (!rt.headless) {

@@ -5,12 +5,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace vant::os {
 
 // Full path of the running program's own file; empty when it cannot be told.
 std::string programPath();
+// The arguments as the one text the system hands over, where it does
+// (Windows: the command line after the program's name, to be split by the
+// program's own rules); nothing where they come already split.
+std::optional<std::string> argumentText();
 // Makes `folder` the current directory; false when it cannot.
 bool enterFolder(const std::string& folder);
 

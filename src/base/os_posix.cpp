@@ -25,6 +25,8 @@ std::string programPath() {
     return std::string(buffer.data(), size_t(n));
 }
 
+std::optional<std::string> argumentText() { return std::nullopt; }
+
 bool enterFolder(const std::string& folder) { return ::chdir(folder.c_str()) == 0; }
 
 PathKind pathKind(const std::string& path) {

@@ -22,6 +22,20 @@ std::string programPath() {
     }
 }
 
+std::optional<std::string> argumentText() {
+    // The program's name ends at its closing quote or at the first blank;
+    // the blanks after it are not part of the arguments.
+    const char* p = GetCommandLineA();
+    if (*p == '"') {
+        for (++p; *p && *p != '"'; ++p) {}
+        if (*p) ++p;
+    } else {
+        while (static_cast<unsigned char>(*p) > ' ') ++p;
+    }
+    while (*p && static_cast<unsigned char>(*p) <= ' ') ++p;
+    return std::string(p);
+}
+
 bool enterFolder(const std::string& folder) { return SetCurrentDirectoryA(folder.c_str()) != 0; }
 
 PathKind pathKind(const std::string& path) {

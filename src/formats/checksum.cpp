@@ -31,8 +31,4 @@ void LevelChecksum::update(const void* data, size_t size) {
     value_ = ~libdeflate_crc32(~value_, data, size);
 }
 
-void LevelChecksum::feedByte(uint8_t b) {
-    if (enabled_) value_ = (value_ >> 8) ^ kTable[(value_ ^ b) & 0xFF];
-}
-
 }  // namespace vant

@@ -14,7 +14,6 @@ public:
     void feed(const void* data, size_t size) {
         if (enabled_) update(data, size);
     }
-    void feedByte(uint8_t b);
 
     // Only a windowed load reads the checksum (it names the thumbnail). A run
     // that never does switches it off: feeding then does nothing, the value
