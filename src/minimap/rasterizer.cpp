@@ -211,7 +211,19 @@ void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t*
                               uint8_t* cell, size_t stride) {
     const uint8_t* src = sourceIndex_[size_t(rf)].data();
     if (!blend && mask == 0) {
-        // The common case: an opaque lid over the whole cell.
+        // The common case: an opaque lid over the whole cell, most often
+        // unshaded, when the table changes no byte.
+        if (shade == 1.0) {
+            for (int y = 0; y < 8; ++y) {
+                uint8_t* d = cell + size_t(y) * stride;
+                const uint8_t* from = src + y * 8;
+                for (int x = 0; x < 8; ++x, d += 4) {
+                    const uint32_t out = tile[from[x]] | 0xFF000000u;
+                    std::memcpy(d, &out, 4);
+                }
+            }
+            return;
+        }
         for (int y = 0; y < 8; ++y) {
             uint8_t* d = cell + size_t(y) * stride;
             const uint8_t* from = src + y * 8;
@@ -452,6 +464,7 @@ ScaledDrawing::ScaledDrawing(MinimapBuilder& builder, const Level& level, int si
         for (size_t i = 0; i < squares; ++i) {
             // coversCell, drawsNothing and diagonalWallOf in one.
             const BlockInfo& b = layer[i];
+            if (b.lid == 0 && b.slope == 0) continue;  // empty: draws nothing
             int slope = slopeType(b);
             if (slope > 61) slope = 0;
             const int lid = faceTile(b.lid);
@@ -769,6 +782,8 @@ bool ScaledDrawing::drawBand(const Out& out) {
     const int f = f_;
     alignas(16) uint8_t cell[8 * 8 * 4];
     alignas(16) uint8_t local[8 * 8 * 4];
+    BlockInfo lastLid;  // lid 0: never a lone lid
+    const int* lastDone = nullptr;
     for (int x = 0; x < MapWidth; ++x) {
         const size_t i = size_t(y) * MapWidth + size_t(x);
         if (soleLid_[i]) {
@@ -777,8 +792,12 @@ bool ScaledDrawing::drawBand(const Out& out) {
                 uint32_t rgb[3];
                 lidMean(lid, rgb);
                 out.put(0, x, rgb[0], rgb[1], rgb[2]);
+            } else if (lid.lid == lastLid.lid && lid.slope == lastLid.slope) {
+                out.copy(lastDone, x, perCell_);  // runs of the same lid are common
             } else if (const int* done = finishedLid<Out>(lid)) {
                 out.copy(done, x, perCell_);
+                lastLid = lid;
+                lastDone = done;
             } else {
                 emitAny(f, lidCell(lid), out, x);
             }
