@@ -528,19 +528,18 @@ struct BgrBand {
     uint8_t* out;
     size_t size;
     // A band `side` pixels wide over `cell`, a finished block of pixels.
-    static BgrBand into(int* cell, int side, int**) { return {reinterpret_cast<uint8_t*>(cell), size_t(side)}; }
+    static BgrBand into(uint8_t* cell, int side, int**) { return {cell, size_t(side)}; }
     // That block to output pixels from column x * side on.
-    void copy(const int* cell, int x, int side) const {
+    void copy(const uint8_t* cell, int x, int side) const {
         const size_t rowBytes = size_t(side) * 3;
         if (side == MinimapCell) {  // the common size, in fixed-size copies
             for (int r = 0; r < MinimapCell; ++r)
-                std::memcpy(out + (size_t(r) * size + size_t(x) * MinimapCell) * 3,
-                            reinterpret_cast<const uint8_t*>(cell) + size_t(r) * MinimapCell * 3, MinimapCell * 3);
+                std::memcpy(out + (size_t(r) * size + size_t(x) * MinimapCell) * 3, cell + size_t(r) * MinimapCell * 3,
+                            MinimapCell * 3);
             return;
         }
         for (int r = 0; r < side; ++r)
-            std::memcpy(out + (size_t(r) * size + size_t(x) * size_t(side)) * 3,
-                        reinterpret_cast<const uint8_t*>(cell) + size_t(r) * rowBytes, rowBytes);
+            std::memcpy(out + (size_t(r) * size + size_t(x) * size_t(side)) * 3, cell + size_t(r) * rowBytes, rowBytes);
     }
     void put(int row, int column, uint32_t r, uint32_t g, uint32_t b) const {
         uint8_t* o = out + (size_t(row) * size + size_t(column)) * 3;
@@ -555,18 +554,19 @@ struct TrueColorRows {
     static constexpr int Format = 2;
     int* const* rows;
     size_t size;
-    static TrueColorRows into(int* cell, int side, int** rowsOfCell) {
-        for (int r = 0; r < side; ++r) rowsOfCell[r] = cell + r * side;
+    static TrueColorRows into(uint8_t* cell, int side, int** rowsOfCell) {
+        for (int r = 0; r < side; ++r) rowsOfCell[r] = reinterpret_cast<int*>(cell) + r * side;
         return {rowsOfCell, size_t(side)};
     }
-    void copy(const int* cell, int x, int side) const {
+    void copy(const uint8_t* cell, int x, int side) const {
+        const size_t rowBytes = size_t(side) * sizeof(int);
         if (side == MinimapCell) {
             for (int r = 0; r < MinimapCell; ++r)
-                std::memcpy(rows[r] + size_t(x) * MinimapCell, cell + r * MinimapCell, MinimapCell * sizeof(int));
+                std::memcpy(rows[r] + size_t(x) * MinimapCell, cell + size_t(r) * MinimapCell * sizeof(int),
+                            MinimapCell * sizeof(int));
             return;
         }
-        for (int r = 0; r < side; ++r)
-            std::memcpy(rows[r] + size_t(x) * size_t(side), cell + r * side, size_t(side) * sizeof(int));
+        for (int r = 0; r < side; ++r) std::memcpy(rows[r] + size_t(x) * size_t(side), cell + size_t(r) * rowBytes, rowBytes);
     }
     void put(int row, int column, uint32_t r, uint32_t g, uint32_t b) const {
         rows[row][column] = int((r << 16) | (g << 8) | b);
@@ -724,28 +724,29 @@ const uint8_t* ScaledDrawing::lidCell(const BlockInfo& lid) {
     uint32_t& at = lidCellAt_[lidKey(lid)];
     if (at == UINT32_MAX) {
         at = uint32_t(lidCells_.size());
-        lidCells_.resize(lidCells_.size() + 8 * 8 * 4, 0);
-        builder_.drawBlock(lid, &lidCells_[at], 32);
+        builder_.drawBlock(lid, lidCells_.emplace_back().bytes, 32);
     }
-    return &lidCells_[at];
+    return lidCells_[at].bytes;
 }
 
 // A lid's finished cell as output pixels of one format, worked out once per
 // key; null when the drawing already keeps the other format.
 template <class Out>
-const int* ScaledDrawing::finishedLid(const BlockInfo& lid) {
+const uint8_t* ScaledDrawing::finishedLid(const BlockInfo& lid) {
     if (finishedFormat_ == 0) finishedFormat_ = Out::Format;
     if (finishedFormat_ != Out::Format) return nullptr;
     const size_t key = lidKey(lid);
     if (finishedAt_[key] == UINT32_MAX) {
-        const uint8_t* cell = lidCell(lid);
-        const size_t at = finished_.size();
-        finished_.resize(at + 64, 0);
+        // The lid's full-size cell is kept only where another block is drawn
+        // over it; here it is drawn on the side.
+        Cell cell;
+        if (lidCellAt_[key] != UINT32_MAX) cell = lidCells_[lidCellAt_[key]];
+        else builder_.drawBlock(lid, cell.bytes, 32);
+        finishedAt_[key] = uint32_t(finished_.size());
         int* rows[MinimapCell];
-        emitAny(f_, cell, Out::into(&finished_[at], perCell_, rows), 0);
-        finishedAt_[key] = uint32_t(at);
+        emitAny(f_, cell.bytes, Out::into(finished_.emplace_back().bytes, perCell_, rows), 0);
     }
-    return &finished_[finishedAt_[key]];
+    return finished_[finishedAt_[key]].bytes;
 }
 
 bool ScaledDrawing::next(uint8_t* out) {
@@ -783,7 +784,7 @@ bool ScaledDrawing::drawBand(const Out& out) {
     alignas(16) uint8_t cell[8 * 8 * 4];
     alignas(16) uint8_t local[8 * 8 * 4];
     BlockInfo lastLid;  // lid 0: never a lone lid
-    const int* lastDone = nullptr;
+    const uint8_t* lastDone = nullptr;
     for (int x = 0; x < MapWidth; ++x) {
         const size_t i = size_t(y) * MapWidth + size_t(x);
         if (soleLid_[i]) {
@@ -794,7 +795,7 @@ bool ScaledDrawing::drawBand(const Out& out) {
                 out.put(0, x, rgb[0], rgb[1], rgb[2]);
             } else if (lid.lid == lastLid.lid && lid.slope == lastLid.slope) {
                 out.copy(lastDone, x, perCell_);  // runs of the same lid are common
-            } else if (const int* done = finishedLid<Out>(lid)) {
+            } else if (const uint8_t* done = finishedLid<Out>(lid)) {
                 out.copy(done, x, perCell_);
                 lastLid = lid;
                 lastDone = done;

@@ -126,7 +126,7 @@ private:
     size_t lidKey(const BlockInfo& lid);
     const uint8_t* lidCell(const BlockInfo& lid);
     template <class Out>
-    const int* finishedLid(const BlockInfo& lid);
+    const uint8_t* finishedLid(const BlockInfo& lid);
 
     MinimapBuilder& builder_;
     const Level& level_;
@@ -146,11 +146,14 @@ private:
     std::vector<uint64_t> lidSums_;
     // Per shade table, tile and turn: where the finished cell is in lidCells_.
     std::vector<uint32_t> lidCellAt_;
-    std::vector<uint8_t> lidCells_;
+    struct Cell {
+        alignas(16) uint8_t bytes[8 * 8 * 4] = {};
+    };
+    std::deque<Cell> lidCells_;  // stable addresses
     // The same cells finished as output pixels (bands of one output format,
     // told by finishedFormat_), at the same keys: most cells are a lid alone.
     std::vector<uint32_t> finishedAt_;
-    std::vector<int> finished_;
+    std::deque<Cell> finished_;
     int finishedFormat_ = 0;
 };
 
