@@ -785,14 +785,17 @@ bool ScaledDrawing::drawBand(const Out& out) {
     alignas(16) uint8_t local[8 * 8 * 4];
     BlockInfo lastLid;  // lid 0: never a lone lid
     const uint8_t* lastDone = nullptr;
+    uint32_t lastMean[3] = {0, 0, 0};
     for (int x = 0; x < MapWidth; ++x) {
         const size_t i = size_t(y) * MapWidth + size_t(x);
         if (soleLid_[i]) {
             const BlockInfo& lid = blocks_[size_t(lowestVisible_[i]) * squares + i];
             if (f == MinimapCell) {
-                uint32_t rgb[3];
-                lidMean(lid, rgb);
-                out.put(0, x, rgb[0], rgb[1], rgb[2]);
+                if (lid.lid != lastLid.lid || lid.slope != lastLid.slope) {
+                    lidMean(lid, lastMean);
+                    lastLid = lid;
+                }
+                out.put(0, x, lastMean[0], lastMean[1], lastMean[2]);
             } else if (lid.lid == lastLid.lid && lid.slope == lastLid.slope) {
                 out.copy(lastDone, x, perCell_);  // runs of the same lid are common
             } else if (const uint8_t* done = finishedLid<Out>(lid)) {
