@@ -121,7 +121,7 @@ PaddedTileAtlas buildPaddedTileAtlas(const std::vector<uint8_t>& tileAtlas) {
     };
     for (int r = 0; r < PaddedTileAtlas::CellsDown; ++r) {
         for (int y = 0; y < TileSize; ++y) {
-            const uint32_t* from = reinterpret_cast<const uint32_t*>(&tileAtlas[size_t(TileSize * r + y) * AtlasSize * 4]);
+            const auto* from = reinterpret_cast<const uint32_t*>(&tileAtlas[size_t(TileSize * r + y) * AtlasSize * 4]);
             uint32_t* to = &tileRows[size_t(y) * size_t(W)];
             for (int c = 0; c < PaddedTileAtlas::CellsAcross; ++c, from += TileSize, to += S) {
                 std::memcpy(to + P, from, TileSize * 4);

@@ -483,7 +483,8 @@ ScaledDrawing::ScaledDrawing(MinimapBuilder& builder, const Level& level, int si
     soleLid_.assign(squares, 0);
     for (size_t i = 0; i < squares; ++i) {
         const int z0 = lowestVisible_[i];
-        soleLid_[i] = topDrawn[i] == z0 && builder_.layerShown(z0) && builder_.coversCell(blocks_[size_t(z0) * squares + i]);
+        soleLid_[i] = topDrawn[i] == z0 && builder_.layerShown(z0) &&
+                      builder_.coversCell(blocks_[size_t(z0) * squares + i]);
     }
 
     // The scratch tile is shared by all diagonal walls in drawing order
@@ -566,7 +567,8 @@ struct TrueColorRows {
                             MinimapCell * sizeof(int));
             return;
         }
-        for (int r = 0; r < side; ++r) std::memcpy(rows[r] + size_t(x) * size_t(side), cell + size_t(r) * rowBytes, rowBytes);
+        for (int r = 0; r < side; ++r)
+            std::memcpy(rows[r] + size_t(x) * size_t(side), cell + size_t(r) * rowBytes, rowBytes);
     }
     void put(int row, int column, uint32_t r, uint32_t g, uint32_t b) const {
         rows[row][column] = int((r << 16) | (g << 8) | b);
@@ -671,7 +673,6 @@ void emitAny(int f, const uint8_t* cell, const Out& out, int x) {
 }
 }  // namespace
 
-
 size_t ScaledDrawing::shadeIndex(const BlockInfo& lid) {
     int s = slopeType(lid);
     if (s > 61) s = 0;
@@ -713,13 +714,14 @@ void ScaledDrawing::lidMean(const BlockInfo& lid, uint32_t rgb[3]) {
     rgb[2] = uint32_t((((sums >> 32) & 0xFFFF) + 32) / 64);
 }
 
-// The finished cell of an opaque lid: the same for every square with the
-// same tile, shade, turn and mirroring, so drawn once.
+// An opaque lid's tile, shade, turn and mirroring: all its cell depends on.
 size_t ScaledDrawing::lidKey(const BlockInfo& lid) {
     return (shadeIndex(lid) * TileCount + size_t(faceTile(lid.lid))) * 8 +
            size_t(faceRotation(lid.lid) * 2 + faceFlip(lid.lid));
 }
 
+// The finished cell of an opaque lid: the same for every square with the
+// same key, so drawn once.
 const uint8_t* ScaledDrawing::lidCell(const BlockInfo& lid) {
     uint32_t& at = lidCellAt_[lidKey(lid)];
     if (at == UINT32_MAX) {
