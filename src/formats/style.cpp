@@ -206,7 +206,7 @@ void colourLanes(const Palettes& pal, uint32_t p, uint64_t* lanes) {
 
 // The same for eight rows of colour numbers, four tiles across, each tile's
 // colours given as channel lanes (see readTiles).
-void reduceIndexedBand(const uint8_t* rows, const uint64_t (&lanes)[4][256], uint8_t* out) {
+void reduceIndexedBand(const uint8_t* rows, const uint64_t* const (&lanes)[4], uint8_t* out) {
     for (size_t u = 0; u < 32; ++u, out += 4) {
         const uint64_t* colours = lanes[u / 8];
         uint64_t sum = 0;
@@ -262,7 +262,12 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
     const bool sumsOnly = !keepAtlas && !feeding;
     std::vector<uint32_t> band(keepAtlas || sumsOnly ? 0 : 8 * 256);
     uint32_t lut[4][256];
-    uint64_t lanes[4][256];
+    // Each tile's colours as lanes: its physical palette's, made once per
+    // palette as tiles share them, or its own when tinted.
+    const uint64_t* lanes[4] = {};
+    uint64_t tinted[4][256];
+    std::vector<uint64_t> paletteLanes(sumsOnly ? size_t(PhysicalPalettes + 1) * 256 : 0);
+    std::vector<bool> paletteDone(sumsOnly ? size_t(PhysicalPalettes + 1) : 0);
 
     for (uint32_t p = 0; p < pages; ++p) {
         file.readInto(uint64_t(tile.offset) + uint64_t(p) * PageBytes, page.data(), PageBytes);
@@ -273,7 +278,10 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
                 const uint32_t physical = pal.physicalOf(size_t(t));
                 const bool tint = level.waterTint && level.surfaceGroup[size_t(t)] == 2;
                 if (sumsOnly && !tint) {
-                    colourLanes(pal, physical, lanes[tx]);
+                    const size_t at = std::min<uint32_t>(physical, PhysicalPalettes);  // past the store: all black
+                    if (!paletteDone[at]) colourLanes(pal, uint32_t(at), &paletteLanes[at * 256]);
+                    paletteDone[at] = true;
+                    lanes[tx] = &paletteLanes[at * 256];
                     continue;
                 }
                 uint32_t* l = lut[tx];
@@ -286,8 +294,9 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
                         c = packRgba(r, g, b, uint8_t(c >> 24));
                     }
                     l[i] = c;
-                    if (sumsOnly) lanes[tx][i] = channelLanes(c);
+                    if (sumsOnly) tinted[tx][i] = channelLanes(c);
                 }
+                lanes[tx] = tinted[tx];
             }
             if (sumsOnly) {
                 for (int y = 64 * ty; y < 64 * ty + 64; y += 8) {
