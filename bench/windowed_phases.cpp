@@ -11,6 +11,7 @@
 #include "app/app_state.h"
 #include "app/load_pipeline.h"
 #include "app/window_state.h"
+#include "base/os.h"
 #include "base/text.h"
 #include "gfx/gl_services.h"
 #include "platform/window.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s LEVEL.mmp\n", argv[0]);
         return 2;
     }
+    os::preferLargePages();  // as vantedit's own start does
     static App app;
     Runtime& rt = app.rt;
     // Boxes are answered OK without showing; they are listed at the end.

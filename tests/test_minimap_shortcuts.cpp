@@ -81,6 +81,27 @@ TEST_F(SampleCity, EveryWayOfDrawingGivesThePlainPicture) {
     EXPECT_GT(drawn, full.size() / 4 * 9 / 10);
 }
 
+TEST_F(SampleCity, ReductionWithoutTheAtlasMatchesWithTintOnAndOff) {
+    // Without atlas or checksum the reduction is summed straight from the
+    // colour numbers, tinted water tiles through their own colours.
+    std::vector<uint8_t> reductions[2];
+    for (int mode : {0, 2}) {
+        Level full, quick;
+        quick.checksum.setEnabled(false);
+        for (Level* level : {&full, &quick}) {
+            Runtime rt;
+            rt.headless = true;
+            rt.waterTintMode = mode;
+            level->keepTileAtlas = level == &full;
+            level->map.clear();
+            ASSERT_TRUE(loadStyle(rt, *level, MapList{}, -1, dir_->path().string() + "/sample.sty"));
+        }
+        EXPECT_EQ(reduceAtlas(full.tileAtlas), quick.reducedAtlas) << mode;
+        reductions[mode / 2] = quick.reducedAtlas;
+    }
+    EXPECT_NE(reductions[0], reductions[1]) << "the sample has water to tint";
+}
+
 TEST_F(SampleCity, StreamedJpegEqualsLibgdsOwnInMemoryEncoding) {
     Level level;
     load(level);

@@ -187,6 +187,38 @@ void reduceBand(const uint8_t* rows, size_t rowBytes, uint8_t* out) {
 #endif
 }
 
+// A colour word (red, green, blue, alpha bytes) as four 16-bit lanes.
+inline uint64_t channelLanes(uint64_t c) {
+    return (c & 0xFF) | ((c & 0xFF00) << 8) | ((c & 0xFF0000) << 16) | ((c & 0xFF000000) << 24);
+}
+
+// The colours of physical palette p as channel lanes: colour 0 is clear, the
+// others opaque.
+void colourLanes(const Palettes& pal, uint32_t p, uint64_t* lanes) {
+    lanes[0] = 0;
+    if (p >= static_cast<uint32_t>(PhysicalPalettes)) {
+        std::fill(lanes + 1, lanes + 256, channelLanes(0xFF000000u));
+        return;
+    }
+    const uint32_t* column = &pal.physicalRaw[(p / 64) * 16384 + (p % 64)];
+    for (size_t c = 1; c < 256; ++c) lanes[c] = channelLanes(column[c * 64] | 0xFF000000u);
+}
+
+// The same for eight rows of colour numbers, four tiles across, each tile's
+// colours given as channel lanes (see readTiles).
+void reduceIndexedBand(const uint8_t* rows, const uint64_t* const (&lanes)[4], uint8_t* out) {
+    for (size_t u = 0; u < 32; ++u, out += 4) {
+        const uint64_t* colours = lanes[u / 8];
+        uint64_t sum = 0;
+        for (size_t j = 0; j < 8; ++j) {
+            const uint8_t* p = rows + j * 256 + u * 8;
+            sum += colours[p[0]] + colours[p[1]] + colours[p[2]] + colours[p[3]] + colours[p[4]] + colours[p[5]] +
+                   colours[p[6]] + colours[p[7]];
+        }
+        for (int c = 0; c < 4; ++c) out[c] = static_cast<uint8_t>((((sum >> (16 * c)) & 0xFFFF) + 32) >> 6);
+    }
+}
+
 bool waterSignatureMatches(ChunkReader& file, const ChunkEntry& tile) {
     static const uint8_t kSignature[12][4] = {
         {204, 201, 172, 172}, {172, 172, 172, 172}, {172, 172, 202, 204}, {223, 204, 223, 208},
@@ -222,8 +254,20 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
     // stays in the first-level cache.
     const bool feeding = level.checksum.enabled();
     std::vector<uint32_t> fed(feeding ? 8 * 256 : 0);
-    std::vector<uint32_t> band(keepAtlas ? 0 : 8 * 256);
+    // With neither the atlas nor the checksum wanted (the headless job), no
+    // pixel is needed on its own: each 8 x 8 block's channel sums are taken
+    // straight from the colour words, spread to one 16-bit lane per channel
+    // (64 bytes of at most 255 fit): 16 million instructions fewer, a sixth
+    // of a 256 job.
+    const bool sumsOnly = !keepAtlas && !feeding;
+    std::vector<uint32_t> band(keepAtlas || sumsOnly ? 0 : 8 * 256);
     uint32_t lut[4][256];
+    // Each tile's colours as lanes: its physical palette's, made once per
+    // palette as tiles share them, or its own when tinted.
+    const uint64_t* lanes[4] = {};
+    uint64_t tinted[4][256];
+    std::vector<uint64_t> paletteLanes(sumsOnly ? size_t(PhysicalPalettes + 1) * 256 : 0);
+    std::vector<bool> paletteDone(sumsOnly ? size_t(PhysicalPalettes + 1) : 0);
 
     for (uint32_t p = 0; p < pages; ++p) {
         file.readInto(uint64_t(tile.offset) + uint64_t(p) * PageBytes, page.data(), PageBytes);
@@ -233,6 +277,13 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
                 const int t = int(16 * p) + 4 * ty + tx;
                 const uint32_t physical = pal.physicalOf(size_t(t));
                 const bool tint = level.waterTint && level.surfaceGroup[size_t(t)] == 2;
+                if (sumsOnly && !tint) {
+                    const size_t at = std::min<uint32_t>(physical, PhysicalPalettes);  // past the store: all black
+                    if (!paletteDone[at]) colourLanes(pal, uint32_t(at), &paletteLanes[at * 256]);
+                    paletteDone[at] = true;
+                    lanes[tx] = &paletteLanes[at * 256];
+                    continue;
+                }
                 uint32_t* l = lut[tx];
                 for (uint32_t i = 0; i < 256; ++i) {
                     uint32_t c = i == 0 ? 0u : (pal.colour(physical, i) | 0xFF000000u);
@@ -243,7 +294,16 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
                         c = packRgba(r, g, b, uint8_t(c >> 24));
                     }
                     l[i] = c;
+                    if (sumsOnly) tinted[tx][i] = channelLanes(c);
                 }
+                lanes[tx] = tinted[tx];
+            }
+            if (sumsOnly) {
+                for (int y = 64 * ty; y < 64 * ty + 64; y += 8) {
+                    const size_t v = atlasY / 8 + size_t(y / 8);
+                    reduceIndexedBand(&page[size_t(y) * 256], lanes, &level.reducedAtlas[(v * 256 + atlasX / 8) * 4]);
+                }
+                continue;
             }
             for (int y = 64 * ty; y < 64 * ty + 64; ++y) {
                 const uint8_t* row = &page[size_t(y) * 256];

@@ -211,7 +211,19 @@ void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t*
                               uint8_t* cell, size_t stride) {
     const uint8_t* src = sourceIndex_[size_t(rf)].data();
     if (!blend && mask == 0) {
-        // The common case: an opaque lid over the whole cell.
+        // The common case: an opaque lid over the whole cell, most often
+        // unshaded, when the table changes no byte.
+        if (shade == 1.0) {
+            for (int y = 0; y < 8; ++y) {
+                uint8_t* d = cell + size_t(y) * stride;
+                const uint8_t* from = src + y * 8;
+                for (int x = 0; x < 8; ++x, d += 4) {
+                    const uint32_t out = tile[from[x]] | 0xFF000000u;
+                    std::memcpy(d, &out, 4);
+                }
+            }
+            return;
+        }
         for (int y = 0; y < 8; ++y) {
             uint8_t* d = cell + size_t(y) * stride;
             const uint8_t* from = src + y * 8;
@@ -417,6 +429,16 @@ std::vector<uint8_t> MinimapBuilder::buildScaled(const Level& level, int size) {
 
 ScaledDrawing::ScaledDrawing(MinimapBuilder& builder, const Level& level, int size)
     : builder_(builder), level_(level), size_(size) {
+    shadeOfLid_.fill(-1);
+    // The lid caches grow by a shade at a time: room for every shade up
+    // front (memory taken, not touched) saves copying them as they grow.
+    std::vector<const uint8_t*> tables;
+    for (const auto& bySlope : builder_.lidTable_)
+        for (const uint8_t* t : bySlope)
+            if (std::find(tables.begin(), tables.end(), t) == tables.end()) tables.push_back(t);
+    lidSums_.reserve(tables.size() * TileCount);
+    lidCellAt_.reserve(tables.size() * TileCount * 8);
+    finishedAt_.reserve(tables.size() * TileCount * 8);
     if (size < MinimapSize / MinimapCell || size > MinimapSize || MinimapSize % size != 0) {
         usePlainPicture();
         return;
@@ -429,13 +451,40 @@ ScaledDrawing::ScaledDrawing(MinimapBuilder& builder, const Level& level, int si
     blocks_ = level.map.data();
     if (!blocks_) return;
 
+    // One pass over the layers finds each square's lowest visible layer
+    // (its highest opaque full-cell lid), the highest layer that draws
+    // anything, and every diagonal wall in drawing order.
     const size_t squares = size_t(MapWidth) * MapHeight;
     lowestVisible_.assign(squares, 0);
-    for (int z = 1; z < MapDepth - 1; ++z) {
+    std::vector<uint8_t> topDrawn(squares, 0);
+    std::vector<uint32_t> walls;
+    for (int z = 0; z < MapDepth - 1; ++z) {
         if (!builder_.layerShown(z)) continue;
         const BlockInfo* layer = blocks_ + blockIndex(0, 0, z);
-        for (size_t i = 0; i < squares; ++i)
-            if (builder_.coversCell(layer[i])) lowestVisible_[i] = uint8_t(z);
+        for (size_t i = 0; i < squares; ++i) {
+            // coversCell, drawsNothing and diagonalWallOf in one.
+            const BlockInfo& b = layer[i];
+            if (b.lid == 0 && b.slope == 0) continue;  // empty: draws nothing
+            int slope = slopeType(b);
+            if (slope > 61) slope = 0;
+            const int lid = faceTile(b.lid);
+            if (slope >= 49 && slope <= 52) {
+                const bool wall = faceTile(slope == 49 || slope == 51 ? b.left : b.right) != 0;
+                if (wall) walls.push_back(uint32_t(size_t(z) * squares + i));
+                if (wall || (lid != 0 && lid < 992)) topDrawn[i] = uint8_t(z);
+            } else if (lid != 0) {
+                topDrawn[i] = uint8_t(z);
+                if (!faceBlend(b.lid) && builder_.maskOfSlope_[size_t(slope)] == 0) lowestVisible_[i] = uint8_t(z);
+            }
+        }
+    }
+    // A square whose lowest visible lid is the only thing drawn is that lid's
+    // finished cell alone.
+    soleLid_.assign(squares, 0);
+    for (size_t i = 0; i < squares; ++i) {
+        const int z0 = lowestVisible_[i];
+        soleLid_[i] = topDrawn[i] == z0 && builder_.layerShown(z0) &&
+                      builder_.coversCell(blocks_[size_t(z0) * squares + i]);
     }
 
     // The scratch tile is shared by all diagonal walls in drawing order
@@ -445,23 +494,19 @@ ScaledDrawing::ScaledDrawing(MinimapBuilder& builder, const Level& level, int si
     // drawn on its own, all its layers at once.
     const std::array<uint8_t, 256> scratchBefore = builder_.scratch_;
     constexpr size_t MaxSnapshots = 65536;
-    for (int z = 0; z < MapDepth - 1; ++z) {
-        if (!builder_.layerShown(z)) continue;
-        const BlockInfo* layer = blocks_ + blockIndex(0, 0, z);
-        for (size_t i = 0; i < squares; ++i) {
-            const DiagonalWall wall = diagonalWallOf(layer[i]);
-            if (!wall) continue;
-            builder_.wallToScratch(layer[i], builder_.scratch_.data());
-            if (!faceBlend(wall.face) || z < lowestVisible_[i]) continue;
-            if (snapshotOf_.size() == MaxSnapshots) {
-                // A map made of blended walls: draw it the plain way.
-                builder_.scratch_ = scratchBefore;
-                usePlainPicture();
-                return;
-            }
-            snapshotOf_.emplace(size_t(z) * squares + i, snapshots_.size());
-            snapshots_.insert(snapshots_.end(), builder_.scratch_.begin(), builder_.scratch_.end());
+    for (const uint32_t at : walls) {
+        const BlockInfo& b = blocks_[at];
+        const size_t z = at / squares, i = at % squares;
+        builder_.wallToScratch(b, builder_.scratch_.data());
+        if (!faceBlend(diagonalWallOf(b).face) || z < lowestVisible_[i]) continue;
+        if (snapshotOf_.size() == MaxSnapshots) {
+            // A map made of blended walls: draw it the plain way.
+            builder_.scratch_ = scratchBefore;
+            usePlainPicture();
+            return;
         }
+        snapshotOf_.emplace(at, snapshots_.size());
+        snapshots_.insert(snapshots_.end(), builder_.scratch_.begin(), builder_.scratch_.end());
     }
 }
 
@@ -480,8 +525,23 @@ namespace {
 // Where finished output pixels go: blue-green-red bytes, a band of `size`
 // pixels per row ...
 struct BgrBand {
+    static constexpr int Format = 1;
     uint8_t* out;
     size_t size;
+    // A band `side` pixels wide over `cell`, a finished block of pixels.
+    static BgrBand into(uint8_t* cell, int side, int**) { return {cell, size_t(side)}; }
+    // That block to output pixels from column x * side on.
+    void copy(const uint8_t* cell, int x, int side) const {
+        const size_t rowBytes = size_t(side) * 3;
+        if (side == MinimapCell) {  // the common size, in fixed-size copies
+            for (int r = 0; r < MinimapCell; ++r)
+                std::memcpy(out + (size_t(r) * size + size_t(x) * MinimapCell) * 3, cell + size_t(r) * MinimapCell * 3,
+                            MinimapCell * 3);
+            return;
+        }
+        for (int r = 0; r < side; ++r)
+            std::memcpy(out + (size_t(r) * size + size_t(x) * size_t(side)) * 3, cell + size_t(r) * rowBytes, rowBytes);
+    }
     void put(int row, int column, uint32_t r, uint32_t g, uint32_t b) const {
         uint8_t* o = out + (size_t(row) * size + size_t(column)) * 3;
         o[0] = uint8_t(b);
@@ -492,8 +552,24 @@ struct BgrBand {
 };
 // ... or true-colour words (0x00RRGGBB), one pointer per row.
 struct TrueColorRows {
+    static constexpr int Format = 2;
     int* const* rows;
     size_t size;
+    static TrueColorRows into(uint8_t* cell, int side, int** rowsOfCell) {
+        for (int r = 0; r < side; ++r) rowsOfCell[r] = reinterpret_cast<int*>(cell) + r * side;
+        return {rowsOfCell, size_t(side)};
+    }
+    void copy(const uint8_t* cell, int x, int side) const {
+        const size_t rowBytes = size_t(side) * sizeof(int);
+        if (side == MinimapCell) {
+            for (int r = 0; r < MinimapCell; ++r)
+                std::memcpy(rows[r] + size_t(x) * MinimapCell, cell + size_t(r) * MinimapCell * sizeof(int),
+                            MinimapCell * sizeof(int));
+            return;
+        }
+        for (int r = 0; r < side; ++r)
+            std::memcpy(rows[r] + size_t(x) * size_t(side), cell + size_t(r) * rowBytes, rowBytes);
+    }
     void put(int row, int column, uint32_t r, uint32_t g, uint32_t b) const {
         rows[row][column] = int((r << 16) | (g << 8) | b);
     }
@@ -597,29 +673,11 @@ void emitAny(int f, const uint8_t* cell, const Out& out, int x) {
 }
 }  // namespace
 
-// Whether a block leaves its cell as it is.
-static bool drawsNothing(const BlockInfo& b) {
-    int s = slopeType(b);
-    if (s > 61) s = 0;
-    const int lid = faceTile(b.lid);
-    if (s >= 49 && s <= 52) return (lid == 0 || lid >= 992) && !diagonalWallOf(b);
-    return lid == 0;
-}
-
-// The block that alone decides a square's cell, when it is an opaque lid over
-// the whole cell and nothing above it draws anything; null otherwise.
-const BlockInfo* ScaledDrawing::soleOpaqueLid(int x, int y, size_t i) const {
-    const int z0 = lowestVisible_[i];
-    const BlockInfo& lid = blocks_[blockIndex(x, y, z0)];
-    if (!builder_.layerShown(z0) || !builder_.coversCell(lid)) return nullptr;
-    for (int z = z0 + 1; z < MapDepth - 1; ++z)
-        if (builder_.layerShown(z) && !drawsNothing(blocks_[blockIndex(x, y, z)])) return nullptr;
-    return &lid;
-}
-
 size_t ScaledDrawing::shadeIndex(const BlockInfo& lid) {
     int s = slopeType(lid);
     if (s > 61) s = 0;
+    int16_t& known = shadeOfLid_[size_t(s) * 4 + size_t(faceLighting(lid.lid))];
+    if (known >= 0) return size_t(known);
     const uint8_t* table = builder_.lidTable_[size_t(s)][size_t(faceLighting(lid.lid))];
     size_t shade = 0;
     while (shade < shadeTables_.size() && shadeTables_[shade] != table) ++shade;
@@ -627,7 +685,9 @@ size_t ScaledDrawing::shadeIndex(const BlockInfo& lid) {
         shadeTables_.push_back(table);
         lidSums_.resize(shadeTables_.size() * TileCount, UINT64_MAX);
         lidCellAt_.resize(shadeTables_.size() * TileCount * 8, UINT32_MAX);
+        finishedAt_.resize(shadeTables_.size() * TileCount * 8, UINT32_MAX);
     }
+    known = int16_t(shade);
     return shade;
 }
 
@@ -654,18 +714,41 @@ void ScaledDrawing::lidMean(const BlockInfo& lid, uint32_t rgb[3]) {
     rgb[2] = uint32_t((((sums >> 32) & 0xFFFF) + 32) / 64);
 }
 
+// An opaque lid's tile, shade, turn and mirroring: all its cell depends on.
+size_t ScaledDrawing::lidKey(const BlockInfo& lid) {
+    return (shadeIndex(lid) * TileCount + size_t(faceTile(lid.lid))) * 8 +
+           size_t(faceRotation(lid.lid) * 2 + faceFlip(lid.lid));
+}
+
 // The finished cell of an opaque lid: the same for every square with the
-// same tile, shade, turn and mirroring, so drawn once.
+// same key, so drawn once.
 const uint8_t* ScaledDrawing::lidCell(const BlockInfo& lid) {
-    const size_t key = (shadeIndex(lid) * TileCount + size_t(faceTile(lid.lid))) * 8 +
-                       size_t(faceRotation(lid.lid) * 2 + faceFlip(lid.lid));
-    uint32_t& at = lidCellAt_[key];
+    uint32_t& at = lidCellAt_[lidKey(lid)];
     if (at == UINT32_MAX) {
         at = uint32_t(lidCells_.size());
-        lidCells_.resize(lidCells_.size() + 8 * 8 * 4, 0);
-        builder_.drawBlock(lid, &lidCells_[at], 32);
+        builder_.drawBlock(lid, lidCells_.emplace_back().bytes, 32);
     }
-    return &lidCells_[at];
+    return lidCells_[at].bytes;
+}
+
+// A lid's finished cell as output pixels of one format, worked out once per
+// key; null when the drawing already keeps the other format.
+template <class Out>
+const uint8_t* ScaledDrawing::finishedLid(const BlockInfo& lid) {
+    if (finishedFormat_ == 0) finishedFormat_ = Out::Format;
+    if (finishedFormat_ != Out::Format) return nullptr;
+    const size_t key = lidKey(lid);
+    if (finishedAt_[key] == UINT32_MAX) {
+        // The lid's full-size cell is kept only where another block is drawn
+        // over it; here it is drawn on the side.
+        Cell cell;
+        if (lidCellAt_[key] != UINT32_MAX) cell = lidCells_[lidCellAt_[key]];
+        else builder_.drawBlock(lid, cell.bytes, 32);
+        finishedAt_[key] = uint32_t(finished_.size());
+        int* rows[MinimapCell];
+        emitAny(f_, cell.bytes, Out::into(finished_.emplace_back().bytes, perCell_, rows), 0);
+    }
+    return finished_[finishedAt_[key]].bytes;
 }
 
 bool ScaledDrawing::next(uint8_t* out) {
@@ -702,16 +785,28 @@ bool ScaledDrawing::drawBand(const Out& out) {
     const int f = f_;
     alignas(16) uint8_t cell[8 * 8 * 4];
     alignas(16) uint8_t local[8 * 8 * 4];
+    BlockInfo lastLid;  // lid 0: never a lone lid
+    const uint8_t* lastDone = nullptr;
+    uint32_t lastMean[3] = {0, 0, 0};
     for (int x = 0; x < MapWidth; ++x) {
         const size_t i = size_t(y) * MapWidth + size_t(x);
-        if (const BlockInfo* lid = soleOpaqueLid(x, y, i)) {
+        if (soleLid_[i]) {
+            const BlockInfo& lid = blocks_[size_t(lowestVisible_[i]) * squares + i];
             if (f == MinimapCell) {
-                uint32_t rgb[3];
-                lidMean(*lid, rgb);
-                out.put(0, x, rgb[0], rgb[1], rgb[2]);
-                continue;
+                if (lid.lid != lastLid.lid || lid.slope != lastLid.slope) {
+                    lidMean(lid, lastMean);
+                    lastLid = lid;
+                }
+                out.put(0, x, lastMean[0], lastMean[1], lastMean[2]);
+            } else if (lid.lid == lastLid.lid && lid.slope == lastLid.slope) {
+                out.copy(lastDone, x, perCell_);  // runs of the same lid are common
+            } else if (const uint8_t* done = finishedLid<Out>(lid)) {
+                out.copy(done, x, perCell_);
+                lastLid = lid;
+                lastDone = done;
+            } else {
+                emitAny(f, lidCell(lid), out, x);
             }
-            emitAny(f, lidCell(*lid), out, x);
             continue;
         }
         // An opaque lid over the whole cell at the bottom replaces every

@@ -121,10 +121,12 @@ private:
     void usePlainPicture();
     template <class Out>
     bool drawBand(const Out& out);
-    const BlockInfo* soleOpaqueLid(int x, int y, size_t i) const;
     size_t shadeIndex(const BlockInfo& lid);
     void lidMean(const BlockInfo& lid, uint32_t rgb[3]);
+    size_t lidKey(const BlockInfo& lid);
     const uint8_t* lidCell(const BlockInfo& lid);
+    template <class Out>
+    const uint8_t* finishedLid(const BlockInfo& lid);
 
     MinimapBuilder& builder_;
     const Level& level_;
@@ -134,15 +136,25 @@ private:
     int row_ = 0;
     const BlockInfo* blocks_ = nullptr;
     std::vector<uint8_t> lowestVisible_;
+    std::vector<uint8_t> soleLid_;  // 1 where the lowest visible lid alone makes the cell
     std::unordered_map<size_t, size_t> snapshotOf_;
     std::vector<uint8_t> snapshots_;
     std::vector<uint8_t> plain_;
     // Per shade table, per tile: the three channel sums of the shaded tile.
     std::vector<const uint8_t*> shadeTables_;
+    std::array<int16_t, 64 * 4> shadeOfLid_;  // by slope and lighting; -1 until first met
     std::vector<uint64_t> lidSums_;
     // Per shade table, tile and turn: where the finished cell is in lidCells_.
     std::vector<uint32_t> lidCellAt_;
-    std::vector<uint8_t> lidCells_;
+    struct Cell {
+        alignas(16) uint8_t bytes[8 * 8 * 4] = {};
+    };
+    std::deque<Cell> lidCells_;  // stable addresses
+    // The same cells finished as output pixels (bands of one output format,
+    // told by finishedFormat_), at the same keys: most cells are a lid alone.
+    std::vector<uint32_t> finishedAt_;
+    std::deque<Cell> finished_;
+    int finishedFormat_ = 0;
 };
 
 // The build step of a load: draws the picture; a windowed run would upload
