@@ -534,6 +534,7 @@ struct BgrBand {
     void copy(const uint8_t* cell, int x, int side) const {
         const size_t rowBytes = size_t(side) * 3;
         if (side == MinimapCell) {  // the common size, in fixed-size copies
+#pragma GCC unroll 8
             for (int r = 0; r < MinimapCell; ++r)
                 std::memcpy(out + (size_t(r) * size + size_t(x) * MinimapCell) * 3, cell + size_t(r) * MinimapCell * 3,
                             MinimapCell * 3);
@@ -562,9 +563,14 @@ struct TrueColorRows {
     void copy(const uint8_t* cell, int x, int side) const {
         const size_t rowBytes = size_t(side) * sizeof(int);
         if (side == MinimapCell) {
+            // Every row's place first: a copy could otherwise change the
+            // row pointers as far as the compiler knows, and each would be
+            // read again after the copy before it.
+            int* to[MinimapCell];
+            for (int r = 0; r < MinimapCell; ++r) to[r] = rows[r] + size_t(x) * MinimapCell;
+#pragma GCC unroll 8
             for (int r = 0; r < MinimapCell; ++r)
-                std::memcpy(rows[r] + size_t(x) * MinimapCell, cell + size_t(r) * MinimapCell * sizeof(int),
-                            MinimapCell * sizeof(int));
+                std::memcpy(to[r], cell + size_t(r) * MinimapCell * sizeof(int), MinimapCell * sizeof(int));
             return;
         }
         for (int r = 0; r < side; ++r)
