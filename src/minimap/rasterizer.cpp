@@ -56,6 +56,39 @@ constexpr float kLighting[4] = {1.0f, 13.0f / 15.0f, 12.0f / 15.0f, 11.0f / 15.0
 
 inline int trunc8(double v) { return static_cast<int>(v); }
 
+// A pixel of colour s with the given alpha (1 to 254) over `under`: per
+// channel trunc(under * (1 - a) + s * shade * a + 0.5) in doubles, alpha
+// byte 255. The SSE2 form does the same operations in the same order two
+// channels at a time, so every byte is the scalar one; blended lids were
+// half of the drawing's instructions on the sample city (7 of 15 million).
+inline uint32_t blendPixel(uint32_t under, uint32_t s, uint32_t alpha, double shade) {
+    const double a = double(alpha) / 255.0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    auto lanes = [&](uint32_t v) {
+        return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(v)), zero), zero);
+    };
+    const __m128i d = lanes(under), c = lanes(s);
+    const __m128d keep = _mm_set1_pd(1.0 - a), by = _mm_set1_pd(a), shaded = _mm_set1_pd(shade),
+                  half = _mm_set1_pd(0.5);
+    auto mix = [&](__m128i d2, __m128i c2) {
+        const __m128d below = _mm_mul_pd(_mm_cvtepi32_pd(d2), keep);
+        const __m128d above = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(c2), shaded), by);
+        return _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(below, above), half));
+    };
+    const __m128i all = _mm_unpacklo_epi64(mix(d, c), mix(_mm_srli_si128(d, 8), _mm_srli_si128(c, 8)));
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(all, zero), zero);
+    return uint32_t(_mm_cvtsi128_si32(bytes)) | 0xFF000000u;
+#else
+    uint32_t out = 0xFF000000u;
+    for (int c = 0; c < 3; ++c) {
+        const double dv = double((under >> (8 * c)) & 0xFF), sv = double((s >> (8 * c)) & 0xFF);
+        out |= uint32_t(uint8_t(trunc8(dv * (1.0 - a) + sv * shade * a + 0.5))) << (8 * c);
+    }
+    return out;
+#endif
+}
+
 constexpr size_t MinimapStride = size_t(MinimapSize) * 4;
 inline uint8_t* cellAt(uint8_t* image, int cellX, int cellY) {
     return image + (size_t(cellY) * MinimapSize + size_t(cellX)) * 4;
@@ -262,28 +295,32 @@ void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t*
     }
     const uint8_t* maskRows = masks_[size_t(mask)].data();
     for (int y = 0; y < 8; ++y) {
-        uint8_t* row = cell + size_t(y) * stride;
-        const uint8_t bits = maskRows[y];
+        const unsigned bits = maskRows[y];
         if (bits == 0) continue;
+        uint8_t* row = cell + size_t(y) * stride;
+        const uint8_t* from = src + y * 8;
+#pragma GCC unroll 8
         for (int x = 0; x < 8; ++x) {
-            if (!(bits & (0x80 >> x))) continue;
-            const uint32_t s = tile[src[y * 8 + x]];
+            if (!(bits & (0x80u >> x))) continue;
+            const uint32_t s = tile[from[x]];
             uint8_t* d = row + 4 * x;
             // Fully opaque and fully clear pixels blend to exactly the
             // opaque result and to what is there.
             const uint32_t alpha = s >> 24;
+            uint32_t out;
             if (!blend || alpha == 255) {
-                d[0] = table[s & 0xFF];
-                d[1] = table[(s >> 8) & 0xFF];
-                d[2] = table[(s >> 16) & 0xFF];
-            } else if (alpha != 0) {
-                const double a = double(alpha) / 255.0;
-                for (int c = 0; c < 3; ++c) {
-                    const double sv = double((s >> (8 * c)) & 0xFF);
-                    d[c] = static_cast<uint8_t>(trunc8(d[c] * (1.0 - a) + sv * shade * a + 0.5));
-                }
+                out = shade == 1.0 ? s | 0xFF000000u
+                                   : uint32_t(table[s & 0xFF]) | (uint32_t(table[(s >> 8) & 0xFF]) << 8) |
+                                         (uint32_t(table[(s >> 16) & 0xFF]) << 16) | 0xFF000000u;
+            } else if (alpha == 0) {
+                d[3] = 255;
+                continue;
+            } else {
+                uint32_t under;
+                std::memcpy(&under, d, 4);
+                out = blendPixel(under, s, alpha, shade);
             }
-            d[3] = 255;
+            std::memcpy(d, &out, 4);
         }
     }
 }
