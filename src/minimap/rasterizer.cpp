@@ -294,6 +294,12 @@ void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t*
         return;
     }
     const uint8_t* maskRows = masks_[size_t(mask)].data();
+    const bool plain = shade == 1.0;
+    auto opaque = [&](uint32_t s) {
+        return plain ? s | 0xFF000000u
+                     : uint32_t(table[s & 0xFF]) | (uint32_t(table[(s >> 8) & 0xFF]) << 8) |
+                           (uint32_t(table[(s >> 16) & 0xFF]) << 16) | 0xFF000000u;
+    };
     for (int y = 0; y < 8; ++y) {
         const unsigned bits = maskRows[y];
         if (bits == 0) continue;
@@ -309,9 +315,7 @@ void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t*
             const uint32_t alpha = s >> 24;
             uint32_t out;
             if (!blend || alpha == 255) {
-                out = shade == 1.0 ? s | 0xFF000000u
-                                   : uint32_t(table[s & 0xFF]) | (uint32_t(table[(s >> 8) & 0xFF]) << 8) |
-                                         (uint32_t(table[(s >> 16) & 0xFF]) << 16) | 0xFF000000u;
+                out = opaque(s);
             } else if (alpha == 0) {
                 d[3] = 255;
                 continue;
@@ -744,12 +748,17 @@ void emitAny(int f, const uint8_t* cell, const Out& out, int x) {
 }
 }  // namespace
 
-size_t ScaledDrawing::shadeIndex(const BlockInfo& lid) {
+// The shade of a lid's slope and lighting, as an index into the caches;
+// the first lid of each pair makes its entry (addShade).
+inline size_t ScaledDrawing::shadeIndex(const BlockInfo& lid) {
     int s = slopeType(lid);
     if (s > 61) s = 0;
-    int16_t& known = shadeOfLid_[size_t(s) * 4 + size_t(faceLighting(lid.lid))];
-    if (known >= 0) return size_t(known);
-    const uint8_t* table = builder_.lidTable_[size_t(s)][size_t(faceLighting(lid.lid))];
+    const int16_t known = shadeOfLid_[size_t(s) * 4 + size_t(faceLighting(lid.lid))];
+    return known >= 0 ? size_t(known) : addShade(s, faceLighting(lid.lid));
+}
+
+size_t ScaledDrawing::addShade(int slope, int lighting) {
+    const uint8_t* table = builder_.lidTable_[size_t(slope)][size_t(lighting)];
     size_t shade = 0;
     while (shade < shadeTables_.size() && shadeTables_[shade] != table) ++shade;
     if (shade == shadeTables_.size()) {
@@ -758,7 +767,7 @@ size_t ScaledDrawing::shadeIndex(const BlockInfo& lid) {
         lidCellAt_.resize(shadeTables_.size() * TileCount * 8, UINT32_MAX);
         finishedAt_.resize(shadeTables_.size() * TileCount * 8, UINT32_MAX);
     }
-    known = int16_t(shade);
+    shadeOfLid_[size_t(slope) * 4 + size_t(lighting)] = int16_t(shade);
     return shade;
 }
 
@@ -786,7 +795,7 @@ void ScaledDrawing::lidMean(const BlockInfo& lid, uint32_t rgb[3]) {
 }
 
 // An opaque lid's tile, shade, turn and mirroring: all its cell depends on.
-size_t ScaledDrawing::lidKey(const BlockInfo& lid) {
+inline size_t ScaledDrawing::lidKey(const BlockInfo& lid) {
     return (shadeIndex(lid) * TileCount + size_t(faceTile(lid.lid))) * 8 +
            size_t(faceRotation(lid.lid) * 2 + faceFlip(lid.lid));
 }
@@ -797,7 +806,7 @@ const uint8_t* ScaledDrawing::lidCell(const BlockInfo& lid) {
     uint32_t& at = lidCellAt_[lidKey(lid)];
     if (at == UINT32_MAX) {
         at = uint32_t(lidCells_.size());
-        builder_.drawBlock(lid, lidCells_.emplace_back().bytes, 32);
+        builder_.drawBlock(lid, lidCells_.add().bytes, 32);
     }
     return lidCells_[at].bytes;
 }
@@ -817,7 +826,7 @@ const uint8_t* ScaledDrawing::finishedLid(const BlockInfo& lid) {
         else builder_.drawBlock(lid, cell.bytes, 32);
         finishedAt_[key] = uint32_t(finished_.size());
         int* rows[MinimapCell];
-        emitAny(f_, cell.bytes, Out::into(finished_.emplace_back().bytes, perCell_, rows), 0);
+        emitAny(f_, cell.bytes, Out::into(finished_.add().bytes, perCell_, rows), 0);
     }
     return finished_[finishedAt_[key]].bytes;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <deque>
+#include <memory>
 #include <functional>
 #include <unordered_map>
 #include <cstdint>
@@ -122,6 +123,7 @@ private:
     template <class Out>
     bool drawBand(const Out& out);
     size_t shadeIndex(const BlockInfo& lid);
+    size_t addShade(int slope, int lighting);
     void lidMean(const BlockInfo& lid, uint32_t rgb[3]);
     size_t lidKey(const BlockInfo& lid);
     const uint8_t* lidCell(const BlockInfo& lid);
@@ -149,11 +151,26 @@ private:
     struct Cell {
         alignas(16) uint8_t bytes[8 * 8 * 4] = {};
     };
-    std::deque<Cell> lidCells_;  // stable addresses
+    // Cells at stable addresses, 64 to a block (a deque's block holds two:
+    // a malloc every other cell).
+    class CellStore {
+    public:
+        uint32_t size() const { return count_; }
+        Cell& add() {
+            if (count_ % 64 == 0) blocks_.push_back(std::make_unique<Cell[]>(64));
+            return blocks_.back()[count_++ % 64];
+        }
+        const Cell& operator[](uint32_t i) const { return blocks_[i / 64][i % 64]; }
+
+    private:
+        std::vector<std::unique_ptr<Cell[]>> blocks_;
+        uint32_t count_ = 0;
+    };
+    CellStore lidCells_;
     // The same cells finished as output pixels (bands of one output format,
     // told by finishedFormat_), at the same keys: most cells are a lid alone.
     std::vector<uint32_t> finishedAt_;
-    std::deque<Cell> finished_;
+    CellStore finished_;
     int finishedFormat_ = 0;
 };
 
