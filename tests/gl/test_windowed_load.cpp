@@ -1,9 +1,9 @@
-// The real binary loading a level in a window, on the test display: the
-// thumbnail, "loading.log", "recent_maps.txt", the question about an
-// unrecognised description, and what the window shows while it loads. That
-// the thumbnail is the headless job's picture is checked by Install.*; its
-// name, the checksum, against the level files' bytes by the unit tests of
-// the style and map loaders.
+// The installed program loading a level in a window, on the test display:
+// the thumbnail (the headless job's picture), "loading.log",
+// "recent_maps.txt", the question about an unrecognised description, and
+// what the window shows while it loads. The thumbnail's name, the checksum,
+// is checked against the level files' bytes by the unit tests of the style
+// and map loaders.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -72,10 +72,8 @@ const Levels& levels() {
     return made;
 }
 
-struct Installed {
-    TempFolder folder;
-    fs::path binary = installBinary(folder.path());
-    std::string read(const std::string& name) const { return readFile(folder / name); }
+struct Installed : InstalledProgram {
+    fs::path binary = folder / "vantedit";
     fs::path minimaps() const { return folder / "data" / "minimaps"; }
 
     // Thumbnails in data/minimaps (the folder's placeholder aside).
@@ -114,7 +112,7 @@ TEST(WindowedLoad, ThumbnailsLogAndRecentMapsOverTwoLoads) {
         SCOPED_TRACE(level->mmp.filename().string());
         const std::time_t before = std::time(nullptr);
         const auto start = std::chrono::steady_clock::now();
-        BackgroundRun run(app.binary, {level->mmp.string()}, app.folder.path());
+        BackgroundRun run(app.binary, {level->mmp.string()}, app.work.path());
         EXPECT_TRUE(run.answer("NOTICE", "Return")) << run.stdErr();  // no game folder set
         ASSERT_EQ(run.wait(), 1) << run.stdErr();
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -127,6 +125,12 @@ TEST(WindowedLoad, ThumbnailsLogAndRecentMapsOverTwoLoads) {
         const std::string name = *added.begin();
         ASSERT_TRUE(std::regex_match(name, std::regex("[0-9A-F]{8}\\.jpg"))) << name;
         thumbnails = now;
+        if (level == &l.city) {  // the installed job draws the same picture
+            const fs::path picture = app.work / "city.jpg";
+            runProgram(app.binary, {"-saveminimap", "-mmp", level->mmp.string(), "-out", picture.string(), "-size", "256"},
+                       app.work.path());
+            EXPECT_TRUE(readFile(picture) == app.read("data/minimaps/" + name)) << "thumbnail unlike the job's picture";
+        }
         recent += name.substr(0, 8) + level->recent;
         EXPECT_EQ(app.read("recent_maps.txt"), recent);
         // One more log record, the earlier ones as they were.
@@ -151,7 +155,7 @@ TEST(WindowedLoad, UnrecognisedDescriptionAnsweredYesLoadsAnEmptyLevel) {
     writeFile(mmp, "; written by hand\r\n" + readFile(levels().city.mmp));
     Installed app;
     writeFile(app.folder / "recent_maps.txt", "0000CAFE|/maps/b.gmp|/maps/b.sty|||Gone|\r\n");
-    BackgroundRun run(app.binary, {mmp.string()}, app.folder.path());
+    BackgroundRun run(app.binary, {mmp.string()}, app.work.path());
     ASSERT_TRUE(run.answer("ERROR", "Return")) << run.stdErr();
     ASSERT_TRUE(run.answer("NOTICE", "Return")) << run.stdErr();
     // "STY file was not found" and "GMP file was not found" come as two boxes
@@ -195,7 +199,7 @@ TEST(LoadingWindow, ShowsTheProgressLinesWhileItLoads) {
     fs::copy_file(levels().folder / "sample.sty", here / "city.sty");
     writeFile(here / "city.mmp", vant::mapDescriptionText({{"styfile", "city.sty"}, {"gmpfile", "gone.gmp"}}));
     Installed app;
-    BackgroundRun run(app.binary, {(here / "city.mmp").string()}, app.folder.path());
+    BackgroundRun run(app.binary, {(here / "city.mmp").string()}, app.work.path());
     ASSERT_TRUE(run.answer("NOTICE", "Return")) << run.stdErr();
     ASSERT_FALSE(run.waitFor("ERROR").empty()) << run.stdErr();
     const std::string window = windowIdContaining("VANT Map Editor");

@@ -14,10 +14,9 @@ namespace {
 
 const std::string kFailure = "CreateGLWindow() failed with params ";
 
-// A fresh install, with "fullscreen.txt" when `fullscreen` is given.
-struct Installed {
-    TempFolder folder;
-    std::filesystem::path binary = installBinary(folder.path());
+// A fresh install, with "fullscreen.txt" when `file` is given.
+struct Installed : InstalledProgram {
+    std::filesystem::path binary = folder / "vantedit";
     explicit Installed(const std::optional<std::string>& file) {
         if (file) writeFile(folder / "fullscreen.txt", *file);
     }
@@ -41,7 +40,7 @@ TEST(WindowedRun, WithoutADisplayTheWindowFailsWithStatusZero) {
     for (const auto& [file, messages] : cases) {
         SCOPED_TRACE(file.value_or("no fullscreen.txt"));
         Installed app(file);
-        const RunResult r = runProgram(app.binary, {}, app.folder.path());  // DISPLAY removed
+        const RunResult r = runProgram(app.binary, {}, app.work.path());  // DISPLAY removed
         EXPECT_EQ(r.status, 0);
         for (const std::string& m : messages) EXPECT_NE(r.stdErr.find(m), std::string::npos) << m << "\n" << r.stdErr;
     }
@@ -61,7 +60,7 @@ TEST(WindowedRun, FullscreenQuestionsAnsweredOnTheDisplay) {
     for (const auto& [file, boxes, status] : cases) {
         SCOPED_TRACE(file.value_or("no fullscreen.txt"));
         Installed app(file);
-        BackgroundRun run(app.binary, {}, app.folder.path());
+        BackgroundRun run(app.binary, {}, app.work.path());
         for (const auto& [caption, key] : boxes) ASSERT_TRUE(run.answer(caption, key)) << caption << run.stdErr();
         EXPECT_EQ(run.wait(), status) << run.stdErr();
         EXPECT_TRUE(status == 0 || run.stdErr().find(kFailure) == std::string::npos) << run.stdErr();

@@ -36,39 +36,24 @@ struct Shell {
     platform::WindowedShell shell{rt, level, maps, app, window, gpu};
 };
 
-// The fixed state the start sets, every value read back from the card.
+// The state the start sets that shows in what is drawn, read back from the
+// card. (The fog and light values it prepares stay unused: fog and lighting
+// are off, which is checked.)
 void expectRenderingState() {
     using V = std::vector<GLfloat>;
     V bias(1);
     glGetTexEnvfv(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, bias.data());
     EXPECT_EQ(bias, V{-0.5f});
     const std::vector<std::pair<GLenum, V>> values = {
-        {GL_SHADE_MODEL, {GL_SMOOTH}}, {GL_LIGHT_MODEL_AMBIENT, {0, 0, 0, 1}}, {GL_POLYGON_OFFSET_FACTOR, {-0.2f}},
-        {GL_POLYGON_OFFSET_UNITS, {0}}, {GL_DEPTH_FUNC, {GL_LEQUAL}}, {GL_ALPHA_TEST_FUNC, {GL_GREATER}},
-        {GL_ALPHA_TEST_REF, {0.21f}}, {GL_PERSPECTIVE_CORRECTION_HINT, {GL_NICEST}},
-        {GL_LINE_SMOOTH_HINT, {GL_NICEST}}, {GL_FOG_HINT, {GL_NICEST}}, {GL_FOG_MODE, {GL_EXP}},
-        {GL_FOG_DENSITY, {0.000522f}}, {GL_FOG_START, {0.4f}}, {GL_FOG_END, {1}}, {GL_FOG_COLOR, {1, 1, 1, 1}},
-        {GL_CURRENT_COLOR, {1, 1, 1, 1}}, {GL_BLEND_SRC, {GL_SRC_ALPHA}}, {GL_BLEND_DST, {GL_ONE_MINUS_SRC_ALPHA}}};
+        {GL_SHADE_MODEL, {GL_SMOOTH}}, {GL_POLYGON_OFFSET_FACTOR, {-0.2f}}, {GL_POLYGON_OFFSET_UNITS, {0}},
+        {GL_DEPTH_FUNC, {GL_LEQUAL}}, {GL_ALPHA_TEST_FUNC, {GL_GREATER}}, {GL_ALPHA_TEST_REF, {0.21f}},
+        {GL_PERSPECTIVE_CORRECTION_HINT, {GL_NICEST}}, {GL_CURRENT_COLOR, {1, 1, 1, 1}},
+        {GL_BLEND_SRC, {GL_SRC_ALPHA}}, {GL_BLEND_DST, {GL_ONE_MINUS_SRC_ALPHA}}};
     for (const auto& [name, want] : values) {
         V got(16);
         glGetFloatv(name, got.data());
         got.resize(want.size());
         EXPECT_EQ(got, want) << std::hex << name;
-    }
-    // Per light: ambient, diffuse, position, then attenuation and spot.
-    const V diffuse[3] = {{0, 1, 0, 1}, {0, 0, 1, 1}, {1, 0, 0, 1}};
-    for (int i = 0; i < 3; ++i) {
-        V got(15), want = {0, 0, 0, 1};
-        want.insert(want.end(), diffuse[i].begin(), diffuse[i].end());
-        want.insert(want.end(), {127.5f, 127.5f, 50, 1, 0.000301f, 65.5f, 3.39956f});
-        const GLenum light = GLenum(GL_LIGHT0 + i);
-        glGetLightfv(light, GL_AMBIENT, &got[0]);
-        glGetLightfv(light, GL_DIFFUSE, &got[4]);
-        glGetLightfv(light, GL_POSITION, &got[8]);
-        glGetLightfv(light, GL_QUADRATIC_ATTENUATION, &got[12]);
-        glGetLightfv(light, GL_SPOT_CUTOFF, &got[13]);
-        glGetLightfv(light, GL_SPOT_EXPONENT, &got[14]);
-        EXPECT_EQ(got, want) << "light " << i;
     }
     for (GLenum off : {GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL_LIGHTING, GL_COLOR_MATERIAL, GL_DEPTH_TEST, GL_ALPHA_TEST,
                        GL_LINE_SMOOTH, GL_FOG, GL_BLEND})
@@ -79,33 +64,9 @@ void expectRenderingState() {
 
 }  // namespace
 
-TEST(WindowedShell, InitialisesInOrderAndNamesTheWindow) {
-    Shell s;
-    std::vector<std::string> calls;
-    s.shell.hooks.prepareMapState = [&] {
-        calls.push_back("prepare");
-        EXPECT_FALSE(s.app.applicationReady);
-    };
-    s.shell.hooks.buildMapList = [&] {
-        calls.push_back("maplist");
-        s.rt.addProgressLine("Building map list...");
-    };
-    s.maps.entries.resize(3);
-    ASSERT_TRUE(s.shell.createWindowAndContext("Quillon's VANT Map Editor", 320, 240, 32, false));
-    EXPECT_EQ(calls, (std::vector<std::string>{"prepare", "maplist"}));
-    EXPECT_EQ(s.shell.window().title(), "Quillon's VANT Map Editor (0.5.32)");
-    EXPECT_TRUE(s.app.applicationReady);
-    EXPECT_EQ(s.rt.progress.count(), 0);  // cleared at the end
-    EXPECT_TRUE(s.maps.entries.empty());
-    // 224 display lists from the font base on.
-    ASSERT_NE(s.window.fontBase, 0u);
-    EXPECT_TRUE(glIsList(s.window.fontBase) && glIsList(s.window.fontBase + 223));
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
-// The start, its progress line drawn, then a whole windowed load in this
-// process: the rendering state reads back as set after each.
-TEST(WindowedShell, RenderingStateHoldsAfterTheStartAndALoad) {
+// The start in its order, its progress line drawn, then a whole windowed
+// load in this process: the rendering state reads back as set after each.
+TEST(WindowedShell, StartsInOrderAndTheRenderingStateHoldsAfterALoad) {
     test::WorkFolder here;
     std::filesystem::create_directories("data/minimaps");
     StyleWriter style;
@@ -119,11 +80,26 @@ TEST(WindowedShell, RenderingStateHoldsAfterTheStartAndALoad) {
 
     auto s = std::make_unique<Shell>();
     s->rt.responder = [](int, const std::string&, const std::string&) { return AnswerOk; };
+    std::vector<std::string> calls;
     s->shell.hooks.prepareMapState = [&] {
+        calls.push_back("prepare");
+        EXPECT_FALSE(s->app.applicationReady);
         prepareMapState(s->rt, s->app, [&] { return s->gpu.reserveTextureName(); });
     };
-    s->shell.hooks.buildMapList = [&] { buildMapList(s->rt, s->maps, s->app.settings.gamePath); };
-    ASSERT_TRUE(s->shell.createWindowAndContext("t", 320, 240, 32, false));
+    s->shell.hooks.buildMapList = [&] {
+        calls.push_back("maplist");
+        buildMapList(s->rt, s->maps, s->app.settings.gamePath);
+    };
+    s->maps.entries.resize(3);
+    ASSERT_TRUE(s->shell.createWindowAndContext("Quillon's VANT Map Editor", 320, 240, 32, false));
+    EXPECT_EQ(calls, (std::vector<std::string>{"prepare", "maplist"}));
+    EXPECT_EQ(s->shell.window().title(), "Quillon's VANT Map Editor (0.5.32)");
+    EXPECT_TRUE(s->app.applicationReady);
+    EXPECT_EQ(s->rt.progress.count(), 0);  // cleared at the end
+    EXPECT_TRUE(s->maps.entries.empty());
+    // 224 display lists from the font base on.
+    ASSERT_NE(s->window.fontBase, 0u);
+    EXPECT_TRUE(glIsList(s->window.fontBase) && glIsList(s->window.fontBase + 223));
     {
         SCOPED_TRACE("after the start");
         expectRenderingState();
@@ -136,42 +112,14 @@ TEST(WindowedShell, RenderingStateHoldsAfterTheStartAndALoad) {
 }
 
 // What the lines look like in a window is checked on the real binary
-// (LoadingWindow.ShowsTheProgressLinesWhileItLoads).
-TEST(ProgressView, LeavesTheDrawingStateAsItWas) {
+// (LoadingWindow.ShowsTheProgressLinesWhileItLoads); that drawing them
+// leaves the caller's state, by WindowedShell.StartsInOrderAndTheRenderingState*.
+TEST(ProgressView, FramesDrawnInBandsMatchWholeFrames) {
     // Fontconfig finds Verdana or a stand-in; text bytes are Windows-1252.
     EXPECT_FALSE(platform::findFontFile("Verdana", 12).empty());
     EXPECT_EQ(platform::windows1252ToUnicode(0x80), 0x20ACu);
     EXPECT_EQ(platform::windows1252ToUnicode(0x81), unsigned('?'));
     EXPECT_EQ(platform::windows1252ToUnicode(0xE9), 0xE9u);
-    platform::Window window;
-    ASSERT_EQ(window.create("progress", 320, 200, 32, false), platform::WindowFailure::None);
-    Runtime rt;
-    gfx::GlServices gpu(std::string(VANT_SOURCE_DIR) + "/data");
-    int frames = 0;
-    gfx::ProgressView view(gpu, platform::buildBitmapFont(), [] { return std::pair<int, int>{320, 200}; },
-                           [&] { ++frames; });
-    gpu.loadInterfaceImages(rt);
-    glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
-    glDisable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(3, 4, 5);
-    view.draw(rt.progress);
-    EXPECT_EQ(frames, 1);
-    GLfloat colour[4], matrix[16];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_FLOAT_EQ(colour[1], 0.5f);
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    GLint bound = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(bound, 0);
-    glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
-    EXPECT_FLOAT_EQ(matrix[12], 3.0f);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
-TEST(ProgressView, FramesDrawnInBandsMatchWholeFrames) {
     // A view that may show part of its back buffer draws again only the
     // band of lines that changed; each of its frames must equal the frame
     // drawn whole: lines added, a line rewritten with dots, the water

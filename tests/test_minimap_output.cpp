@@ -1,9 +1,11 @@
-// The job's shortcuts: it never builds the full tile atlas (only its
-// reduction), skips what a higher opaque lid covers, and draws straight at
-// the saved size, a band of rows at a time, as bytes or as libgd words. Each
-// must give the bytes of drawing the whole picture the plain way and
-// filtering it.
+// The minimap output. The job's shortcuts: it never builds the full tile
+// atlas (only its reduction), skips what a higher opaque lid covers, and draws
+// straight at the saved size, a band of rows at a time, as bytes or as libgd
+// words; each must give the bytes of drawing the whole picture the plain way
+// and filtering it (the filter's rounding and channel order show in the job's
+// whole files, Cli.*). The detail centre, the thumbnail as libgd encodes it.
 
+#include <array>
 #include <random>
 
 #include "image/byte_sink.h"
@@ -24,9 +26,10 @@ protected:
     }
     static void TearDownTestSuite() { delete dir_; }
     // Loaded as the job loads it, with or without the full tile atlas.
-    static void load(Level& level, bool keepAtlas = false) {
+    static void load(Level& level, bool keepAtlas = false, int tintMode = 1) {
         Runtime rt;
         rt.headless = true;
+        rt.waterTintMode = tintMode;
         level.keepTileAtlas = keepAtlas;
         level.map.clear();
         ASSERT_TRUE(loadStyle(rt, level, MapList(), -1, (*dir_ / "sample.sty").string()));
@@ -35,6 +38,16 @@ protected:
     static TempFolder* dir_;
 };
 TempFolder* SampleCity::dir_ = nullptr;
+
+// Red 30, green 20, blue 10 over a bottom half of blue 200.
+ByteVec twoToneMinimap() {
+    ByteVec m(MinimapBytes);
+    for (size_t i = 0; i < m.size(); i += 4) {
+        const uint8_t px[4] = {30, 20, uint8_t(i < MinimapBytes / 2 ? 10 : 200), 255};
+        std::copy_n(px, 4, &m[i]);
+    }
+    return m;
+}
 
 // The libgd words (0x00RRGGBB) of a blue-green-red picture.
 std::vector<int> words(const std::vector<uint8_t>& bgr) {
@@ -74,6 +87,11 @@ TEST_F(SampleCity, EveryWayOfDrawingGivesThePlainPicture) {
         }
         EXPECT_FALSE(rows->nextTrueColor(band.data()));
         EXPECT_TRUE(picture == words(filtered));
+        if (side != 512) continue;
+        // Streamed as JPEG: libgd's own encoding of the picture in memory.
+        VectorSink sink;
+        ASSERT_TRUE(encodeJpegRows(*scaledMinimapRows(fast, quick, side), 95, sink));
+        EXPECT_TRUE(sink.bytes == gdJpeg(side, side, [&](int x, int y) { return picture[size_t(y * side + x)]; }, 95));
     }
     // The sample is a real city: most of the picture is drawn.
     size_t drawn = 0;
@@ -88,30 +106,12 @@ TEST_F(SampleCity, ReductionWithoutTheAtlasMatchesWithTintOnAndOff) {
     for (int mode : {0, 2}) {
         Level full, quick;
         quick.checksum.setEnabled(false);
-        for (Level* level : {&full, &quick}) {
-            Runtime rt;
-            rt.headless = true;
-            rt.waterTintMode = mode;
-            level->keepTileAtlas = level == &full;
-            level->map.clear();
-            ASSERT_TRUE(loadStyle(rt, *level, MapList{}, -1, dir_->path().string() + "/sample.sty"));
-        }
+        load(full, true, mode);
+        load(quick, false, mode);
         EXPECT_EQ(reduceAtlas(full.tileAtlas), quick.reducedAtlas) << mode;
         reductions[mode / 2] = quick.reducedAtlas;
     }
     EXPECT_NE(reductions[0], reductions[1]) << "the sample has water to tint";
-}
-
-TEST_F(SampleCity, StreamedJpegEqualsLibgdsOwnInMemoryEncoding) {
-    Level level;
-    load(level);
-    MinimapBuilder builder;
-    const std::vector<int> picture = words(builder.buildScaled(level, 512));
-    const ByteVec expected = gdJpeg(512, 512, [&](int x, int y) { return picture[size_t(y) * 512 + size_t(x)]; }, 95);
-    auto rows = scaledMinimapRows(builder, level, 512);
-    VectorSink sink;
-    ASSERT_TRUE(encodeJpegRows(*rows, 95, sink));
-    EXPECT_TRUE(sink.bytes == expected);
 }
 
 TEST(MinimapShortcuts, RandomStacksWithBlendedWallsMatch) {
@@ -154,3 +154,55 @@ TEST(MinimapShortcuts, RandomStacksWithBlendedWallsMatch) {
 }
 
 }  // namespace
+
+TEST(MinimapOutput, DetailCentre) {
+    const int size = 256;
+    ByteVec pic(size_t(size) * size * 3);
+    auto centre = [&](int n) {
+        const std::array<float, 3> c = detailCentre(pic.data(), n);
+        return std::array<float, 2>{c[0], c[1]};
+    };
+    const std::array<float, 2> middle{127.0f, 129.0f};  // nothing counts
+    // The map extent, not the picture size, flips y.
+    EXPECT_EQ(centre(16), middle);
+
+    // One pixel at (100, 50) on black. Grey is the rounded mean of the bytes:
+    // (3, 3, 2) is 3. Its nine neighbourhoods hold one 3 and eight 0s, S = 24,
+    // d = 0.67 + 0.5 -> 1: each counts. sumX = 127 + 3 * (99 + 100 + 101) =
+    // 1027, sumY = 127 + 3 * 150 = 577, count 10: x = 102.7 -> 103,
+    // y = 256 - 57.7 -> 256 - 58 = 198. (2, 2, 3) is 2, S = 16, d -> 0: none do.
+    const std::vector<std::pair<std::array<uint8_t, 3>, std::array<float, 2>>> single = {
+        {{3, 3, 2}, {103.0f, 198.0f}}, {{2, 2, 3}, middle}};
+    for (const auto& [colour, want] : single) {
+        std::fill(pic.begin(), pic.end(), 0);
+        std::copy(colour.begin(), colour.end(), &pic[(50 * size + 100) * 3]);
+        EXPECT_EQ(centre(size), want) << int(colour[0]) << "," << int(colour[1]) << "," << int(colour[2]);
+    }
+    // A checkerboard: every neighbourhood holds 5 and 4 of 0 and 255,
+    // S = 20 * 255 = 5100, d = 141.7 -> 142 >= 128: nothing counts.
+    for (size_t i = 0; i < pic.size(); ++i) pic[i] = (i / 3 % size + i / 3 / size) % 2 ? 255 : 0;
+    EXPECT_EQ(centre(size), middle);
+}
+
+TEST(MinimapOutput, ThumbnailsTakeQuality95AndOnlyWindowedOnesAreCentred) {
+    TempDir dir;
+    std::vector<std::pair<float, float>> stored;
+    SaveMinimapOptions options;
+    options.detailCentring = true;
+    options.storeCentre = [&](float x, float y) { stored.push_back({x, y}); };
+    RecordedBoxes windowed(false), headless(true);
+    windowed.rt.jpegQuality = headless.rt.jpegQuality = 10;
+    // libgd's own JPEG of the picture: channels and rows in order.
+    auto want = [](int side, int q) {
+        return gdJpeg(side, side, [side](int, int y) { return gdTrueColor(30, 20, y < side / 2 ? 10 : 200); }, q);
+    };
+    ASSERT_NE(want(256, 95), want(256, 10));
+    // Shift 3 gives the thumbnail size, 256; 512 is another size.
+    for (auto [rt, shift] :
+         std::vector<std::pair<Runtime*, int>>{{&windowed.rt, 3}, {&windowed.rt, 2}, {&headless.rt, 3}}) {
+        ByteVec m = twoToneMinimap();
+        ASSERT_TRUE(saveMinimap(*rt, m, 3, shift, dir.file("t.jpg"), true, true, options));
+        EXPECT_EQ(readFileBytes(dir.file("t.jpg")), want(2048 >> shift, shift == 3 ? 95 : 10)) << shift;
+    }
+    EXPECT_EQ(stored.size(), 1u);  // where: MinimapOutput.DetailCentre
+}
