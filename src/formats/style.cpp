@@ -208,7 +208,7 @@ void colourLanes(const Palettes& pal, uint32_t p, uint64_t* lanes) {
 // colours given as channel lanes (see readTiles). Two instructions a pixel
 // (fetch the colour number, add its lanes); the rows are unrolled so nothing
 // else runs per row, and the 32 sums are rounded to bytes four at a time.
-// Against one loop per row and four shifts and masks per sum: 4.4 million
+// Against one loop per row and four shifts and masks per sum: 4 million
 // instructions fewer in a job on the sample city.
 void reduceIndexedBand(const uint8_t* rows, const uint64_t* const (&lanes)[4], uint8_t* out) {
     alignas(16) uint64_t sums[32];
