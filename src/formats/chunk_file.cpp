@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "base/os.h"
 #include "base/runtime.h"
 #include "base/text.h"
+#include "formats/file_reader.h"
 
 namespace vant {
 
@@ -94,7 +94,7 @@ private:
 
     std::FILE* file_;
     uint64_t size_ = 0;
-    std::vector<uint8_t> buffer_;
+    FileBytes buffer_;
     uint64_t start_ = 0;
     size_t held_ = 0;
 };

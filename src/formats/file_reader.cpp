@@ -23,8 +23,8 @@ void ChunkReader::close() {
     file_ = nullptr;
 }
 
-std::vector<uint8_t> ChunkReader::read(uint64_t offset, uint64_t count) {
-    std::vector<uint8_t> bytes;
+FileBytes ChunkReader::read(uint64_t offset, uint64_t count) {
+    FileBytes bytes;
     if (!file_ || offset >= length_) return bytes;
     const uint64_t available = length_ - offset;
     bytes.resize(static_cast<size_t>(count < available ? count : available));

@@ -127,7 +127,7 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
 
     if (useDmap) {
         if (dmap.offset != 0) {
-            std::vector<uint8_t> chunk = file.read(dmap.offset, std::min<uint64_t>(dmap.size, LargestDmap));
+            const FileBytes chunk = file.read(dmap.offset, std::min<uint64_t>(dmap.size, LargestDmap));
             size_t unplaced = 0;
             decodeDmap(chunk.data(), chunk.size(), level.map, level.checksum, rt.problemListener ? &unplaced : nullptr);
             if (chunk.size() < DmapBaseTableBytes + 4)

@@ -26,18 +26,20 @@ constexpr size_t SpritePages = 64;
 constexpr uint32_t WaterSignaturePage = 38;
 constexpr uint16_t NoGroup = 0xFFFF;
 
-// Palette tables alive for one loadStyle.
+// Palette tables alive for one loadStyle, filled by readPalettes.
 struct Palettes {
-    std::vector<uint16_t> virtualTable = std::vector<uint16_t>(VirtualPalettes, 0);
-    // Raw "PPAL" store as red, green, blue, 0 (little-endian uint32).
-    std::vector<uint32_t> physicalRaw = std::vector<uint32_t>(PpalEntries, 0);
+    UnzeroedVector<uint16_t> virtualTable;  // VirtualPalettes entries
+    // Raw "PPAL" store as red, green, blue, 0 (little-endian uint32), as
+    // far as the file holds it.
+    UnzeroedVector<uint32_t> physicalRaw;
     uint16_t paletteBase = 0;
 
-    // Colour c of physical palette p; a palette number past the store reads
-    // as black rather than outside it.
+    // Colour c of physical palette p; a palette number past the store, or
+    // a colour the file does not hold, reads as black.
     uint32_t colour(uint32_t p, uint32_t c) const {
         if (p >= static_cast<uint32_t>(PhysicalPalettes)) return 0;
-        return physicalRaw[(p / 64) * 16384 + c * 64 + (p % 64)];
+        const size_t at = (p / 64) * 16384 + c * 64 + (p % 64);
+        return at < physicalRaw.size() ? physicalRaw[at] : 0;
     }
     uint32_t physicalOf(size_t virtualPalette) const {
         return virtualPalette < virtualTable.size() ? virtualTable[virtualPalette] : PhysicalPalettes;
@@ -48,37 +50,45 @@ inline uint32_t packRgba(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
     return uint32_t(r) | (uint32_t(g) << 8) | (uint32_t(b) << 16) | (uint32_t(a) << 24);
 }
 
+// Both tables are read straight into place (the files' byte order is the
+// machine's). Virtual palettes the file does not hold are 0; colours it does
+// not hold read as black (see colour).
 void readPalettes(ChunkReader& file, const ChunkDirectory& dir, Level& level, Palettes& pal) {
+    pal.virtualTable.resize(VirtualPalettes);
+    size_t entries = 0;
     const ChunkEntry palx = dir.find("PALX");
     if (palx.offset != 0) {
         const size_t wanted = std::min<size_t>((size_t(palx.size) + 1) / 2, VirtualPalettes);
-        std::vector<uint8_t> bytes = file.read(palx.offset, wanted * 2);
-        const size_t entries = bytes.size() / 2;
-        for (size_t i = 0; i < entries; ++i)
-            pal.virtualTable[i] = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        level.checksum.feed(bytes.data(), entries * 2);
+        auto* bytes = reinterpret_cast<uint8_t*>(pal.virtualTable.data());
+        entries = file.readInto(palx.offset, bytes, wanted * 2) / 2;
+        level.checksum.feed(bytes, entries * 2);
     }
+    std::fill(pal.virtualTable.begin() + long(entries), pal.virtualTable.end(), uint16_t(0));
 
+    pal.physicalRaw.resize(PpalEntries);
+    entries = 0;
     const ChunkEntry ppal = dir.find("PPAL");
     if (ppal.offset != 0) {
         const size_t wanted = std::min<size_t>((size_t(ppal.size) + 3) / 4, PpalEntries);
-        std::vector<uint8_t> bytes = file.read(ppal.offset, wanted * 4);
-        const size_t entries = bytes.size() / 4;
-        for (size_t i = 0; i < entries; ++i) {
-            const uint8_t* e = &bytes[4 * i];
-            pal.physicalRaw[i] = packRgba(e[2], e[1], e[0], 0);
-        }
+        auto* bytes = reinterpret_cast<uint8_t*>(pal.physicalRaw.data());
+        entries = file.readInto(ppal.offset, bytes, wanted * 4) / 4;
         if (level.checksum.enabled()) {
             std::vector<uint8_t> fed(entries * 3);
             for (size_t i = 0; i < entries; ++i) std::memcpy(&fed[3 * i], &bytes[4 * i], 3);
             level.checksum.feed(fed.data(), fed.size());
         }
+        // Blue, green, red, padding to red, green, blue, 0.
+        for (size_t i = 0; i < entries; ++i) {
+            const uint32_t c = pal.physicalRaw[i];
+            pal.physicalRaw[i] = ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16);
+        }
     }
+    pal.physicalRaw.resize(entries);
 
     pal.paletteBase = 0;
     const ChunkEntry palb = dir.find("PALB");
     if (palb.offset != 0) {
-        std::vector<uint8_t> bytes = file.read(palb.offset, 16);
+        const FileBytes bytes = file.read(palb.offset, 16);
         if (bytes.size() >= 2) pal.paletteBase = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
     }
 }
@@ -91,7 +101,7 @@ void readSprites(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Leve
     if (sprg.offset == 0) return;
     // A sprite on the atlas's last page reaches at most one page further;
     // graphics past that never show.
-    std::vector<uint8_t> graphics = file.read(sprg.offset, std::min<uint64_t>(sprg.size, (SpritePages + 1) * PageBytes));
+    const FileBytes graphics = file.read(sprg.offset, std::min<uint64_t>(sprg.size, (SpritePages + 1) * PageBytes));
     level.spriteAtlas.assign(AtlasBytes, 0);
 
     struct Entry {
@@ -196,12 +206,7 @@ inline uint64_t channelLanes(uint64_t c) {
 // others opaque.
 void colourLanes(const Palettes& pal, uint32_t p, uint64_t* lanes) {
     lanes[0] = 0;
-    if (p >= static_cast<uint32_t>(PhysicalPalettes)) {
-        std::fill(lanes + 1, lanes + 256, channelLanes(0xFF000000u));
-        return;
-    }
-    const uint32_t* column = &pal.physicalRaw[(p / 64) * 16384 + (p % 64)];
-    for (size_t c = 1; c < 256; ++c) lanes[c] = channelLanes(column[c * 64] | 0xFF000000u);
+    for (uint32_t c = 1; c < 256; ++c) lanes[c] = channelLanes(pal.colour(p, c) | 0xFF000000u);
 }
 
 // The same for eight rows of colour numbers, four tiles across, each tile's
@@ -253,13 +258,16 @@ bool waterSignatureMatches(ChunkReader& file, const ChunkEntry& tile) {
         {204, 201, 204, 223}, {204, 201, 201, 208}, {223, 223, 208, 208}, {208, 211, 211, 185},
         {223, 208, 208, 211}, {204, 208, 213, 208}, {201, 202, 201, 208}, {204, 223, 223, 204},
     };
-    // A chunk too short to hold the page cannot match.
-    if (uint64_t(tile.size) < uint64_t(WaterSignaturePage + 1) * PageBytes) return false;
-    std::vector<uint8_t> page = file.read(uint64_t(tile.offset) + WaterSignaturePage * PageBytes, PageBytes);
-    if (page.size() < PageBytes) return false;
-    for (int s = 0; s < 12; ++s) {
-        const size_t at = size_t(s / 4) * 16384 + size_t(s % 4) * 64;
-        if (std::memcmp(&page[at], kSignature[s], 4) != 0) return false;
+    // A chunk or file too short to hold the page cannot match. Only the
+    // starts of three rows of it are looked at.
+    const uint64_t start = uint64_t(tile.offset) + WaterSignaturePage * PageBytes;
+    if (uint64_t(tile.size) < uint64_t(WaterSignaturePage + 1) * PageBytes || file.length() < start + PageBytes)
+        return false;
+    for (int row = 0; row < 3; ++row) {
+        uint8_t bytes[3 * 64 + 4];
+        if (file.readInto(start + uint64_t(row) * 16384, bytes, sizeof bytes) < sizeof bytes) return false;
+        for (int s = 0; s < 4; ++s)
+            if (std::memcmp(&bytes[64 * s], kSignature[4 * row + s], 4) != 0) return false;
     }
     return true;
 }
@@ -276,7 +284,8 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
     const bool keepAtlas = level.tileAtlas.size() >= AtlasBytes;
     // Pages past the 64 the atlas holds are not read.
     const uint64_t pages = std::min<uint64_t>((uint64_t(tile.size) + PageBytes - 1) / PageBytes, TilePages);
-    std::vector<uint8_t> page(PageBytes, 0);  // a short read leaves the rest as it was
+    FileBytes page(PageBytes);
+    size_t pageWritten = 0;  // a short read leaves the rest as it was, zero at first
     // Eight decoded rows at a time: their checksum bytes (alpha, blue, green,
     // red per pixel) and, without a full atlas, their colours, so the work
     // stays in the first-level cache.
@@ -294,11 +303,15 @@ void readTiles(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Level&
     // palette as tiles share them, or its own when tinted.
     const uint64_t* lanes[4] = {};
     uint64_t tinted[4][256];
-    std::vector<uint64_t> paletteLanes(sumsOnly ? size_t(PhysicalPalettes + 1) * 256 : 0);
+    UnzeroedVector<uint64_t> paletteLanes(sumsOnly ? size_t(PhysicalPalettes + 1) * 256 : 0);
     std::vector<bool> paletteDone(sumsOnly ? size_t(PhysicalPalettes + 1) : 0);
 
     for (uint32_t p = 0; p < pages; ++p) {
-        file.readInto(uint64_t(tile.offset) + uint64_t(p) * PageBytes, page.data(), PageBytes);
+        pageWritten = std::max(pageWritten, file.readInto(uint64_t(tile.offset) + uint64_t(p) * PageBytes, page.data(), PageBytes));
+        if (pageWritten < PageBytes) {
+            std::memset(page.data() + pageWritten, 0, PageBytes - pageWritten);
+            pageWritten = PageBytes;
+        }
         const size_t atlasX = 256 * (p % 8), atlasY = 256 * (p / 8);
         for (int ty = 0; ty < 4; ++ty) {
             for (int tx = 0; tx < 4; ++tx) {
