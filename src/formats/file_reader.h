@@ -45,12 +45,17 @@ public:
 
     bool open();
     void close();
+    bool isOpen() const { return file_ != nullptr; }
+    const std::string& path() const { return path_; }
     uint64_t length() const { return length_; }
 
     // Up to count bytes from offset; fewer when the file ends first.
     FileBytes read(uint64_t offset, uint64_t count);
     // Reads into buffer; bytes past the end of the file are left untouched.
     size_t readInto(uint64_t offset, void* buffer, size_t count);
+    // The first position at or after pos where the file may hold bytes other
+    // than zero: past a hole of a sparse file, or pos itself.
+    uint64_t dataFrom(uint64_t pos) const;
 
 private:
     std::string path_;

@@ -109,12 +109,11 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
 
     rt.addProgressLine("Loading %s file: %s", upperAscii(fileExtension(fileName, false)).c_str(), fileName.c_str());
 
-    const ChunkDirectory dir = readChunkDirectory(rt, fileName);
+    ChunkReader file(fileName);
+    file.open();
+    const ChunkDirectory dir = readChunkDirectory(rt, file);
     reportChunkFileStatus(rt, dir.status, fileName);
     if (dir.status != ChunkFileStatus::Ok) return false;
-
-    ChunkReader file(fileName);
-    if (!file.open()) return true;
     reportCutChunks(rt, dir, file.length(), {"UMAP", "DMAP"});
 
     const ChunkEntry umap = dir.find("UMAP");

@@ -426,15 +426,11 @@ bool loadStyle(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std
     level.reducedAtlas.assign(size_t(256) * 256 * 4, 0);
     Palettes pal;
 
-    const ChunkDirectory dir = readChunkDirectory(rt, fileName);
+    ChunkReader file(fileName);
+    file.open();
+    const ChunkDirectory dir = readChunkDirectory(rt, file);
     reportChunkFileStatus(rt, dir.status, fileName);
     if (dir.status != ChunkFileStatus::Ok) return false;
-
-    ChunkReader file(fileName);
-    if (!file.open()) {
-        reportChunkFileStatus(rt, ChunkFileStatus::NotFound, fileName);
-        return false;
-    }
     reportCutChunks(rt, dir, file.length(), {"PALX", "PPAL", "TILE"});
     if (!dir.has("TILE")) rt.reportProblem(fileName, true, "no tiles: no TILE chunk");
     if (!dir.has("PALX") || !dir.has("PPAL")) rt.reportProblem(fileName, false, "no palettes: PALX or PPAL missing");
