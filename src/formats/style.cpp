@@ -29,17 +29,15 @@ constexpr uint16_t NoGroup = 0xFFFF;
 // Palette tables alive for one loadStyle, filled by readPalettes.
 struct Palettes {
     UnzeroedVector<uint16_t> virtualTable;  // VirtualPalettes entries
-    // Raw "PPAL" store as red, green, blue, 0 (little-endian uint32), as
-    // far as the file holds it.
-    UnzeroedVector<uint32_t> physicalRaw;
+    // Raw "PPAL" store as red, green, blue, 0 (little-endian uint32).
+    UnzeroedVector<uint32_t> physicalRaw;  // PpalEntries entries
     uint16_t paletteBase = 0;
 
-    // Colour c of physical palette p; a palette number past the store, or
-    // a colour the file does not hold, reads as black.
+    // Colour c of physical palette p; a palette number past the store reads
+    // as black rather than outside it.
     uint32_t colour(uint32_t p, uint32_t c) const {
         if (p >= static_cast<uint32_t>(PhysicalPalettes)) return 0;
-        const size_t at = (p / 64) * 16384 + c * 64 + (p % 64);
-        return at < physicalRaw.size() ? physicalRaw[at] : 0;
+        return physicalRaw[(p / 64) * 16384 + c * 64 + (p % 64)];
     }
     uint32_t physicalOf(size_t virtualPalette) const {
         return virtualPalette < virtualTable.size() ? virtualTable[virtualPalette] : PhysicalPalettes;
@@ -51,8 +49,7 @@ inline uint32_t packRgba(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
 }
 
 // Both tables are read straight into place (the files' byte order is the
-// machine's). Virtual palettes the file does not hold are 0; colours it does
-// not hold read as black (see colour).
+// machine's), what the file does not hold reading as zero.
 void readPalettes(ChunkReader& file, const ChunkDirectory& dir, Level& level, Palettes& pal) {
     pal.virtualTable.resize(VirtualPalettes);
     size_t entries = 0;
@@ -83,7 +80,7 @@ void readPalettes(ChunkReader& file, const ChunkDirectory& dir, Level& level, Pa
             pal.physicalRaw[i] = ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16);
         }
     }
-    pal.physicalRaw.resize(entries);
+    std::fill(pal.physicalRaw.begin() + long(entries), pal.physicalRaw.end(), 0u);
 
     pal.paletteBase = 0;
     const ChunkEntry palb = dir.find("PALB");
@@ -206,7 +203,12 @@ inline uint64_t channelLanes(uint64_t c) {
 // others opaque.
 void colourLanes(const Palettes& pal, uint32_t p, uint64_t* lanes) {
     lanes[0] = 0;
-    for (uint32_t c = 1; c < 256; ++c) lanes[c] = channelLanes(pal.colour(p, c) | 0xFF000000u);
+    if (p >= static_cast<uint32_t>(PhysicalPalettes)) {
+        std::fill(lanes + 1, lanes + 256, channelLanes(0xFF000000u));
+        return;
+    }
+    const uint32_t* column = &pal.physicalRaw[(p / 64) * 16384 + (p % 64)];
+    for (size_t c = 1; c < 256; ++c) lanes[c] = channelLanes(column[c * 64] | 0xFF000000u);
 }
 
 // The same for eight rows of colour numbers, four tiles across, each tile's
