@@ -70,7 +70,7 @@ void readPalettes(ChunkReader& file, const ChunkDirectory& dir, Level& level, Pa
         auto* bytes = reinterpret_cast<uint8_t*>(pal.physicalRaw.data());
         entries = file.readInto(ppal.offset, bytes, wanted * 4) / 4;
         if (level.checksum.enabled()) {
-            std::vector<uint8_t> fed(entries * 3);
+            FileBytes fed(entries * 3);
             for (size_t i = 0; i < entries; ++i) std::memcpy(&fed[3 * i], &bytes[4 * i], 3);
             level.checksum.feed(fed.data(), fed.size());
         }
