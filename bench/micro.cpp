@@ -43,7 +43,10 @@ struct Sample {
         const ChunkDirectory dir = readChunkDirectory(rt, sampleFile("sample.gmp"));
         const ChunkEntry dmap = dir.find("DMAP");
         ChunkReader file(sampleFile("sample.gmp"));
-        if (dmap.offset && file.open()) dmapChunk = file.read(dmap.offset, dmap.size);
+        if (dmap.offset && file.open()) {
+            const FileBytes chunk = file.read(dmap.offset, dmap.size);
+            dmapChunk.assign(chunk.begin(), chunk.end());
+        }
     }
 };
 

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <new>
 #ifndef _WIN32
@@ -186,15 +187,23 @@ TEST_F(Hostile, ReadersFinishOnInputsBuiltToLoop) {
 
 TEST(HostileDmap, NumbersPastTheChunkLeaveTheirBlocksEmpty) {
     constexpr size_t BaseBytes = 65536 * 4;
-    MapFile map;
-    LevelChecksum checksum;
+    MapFile map, quiet;
+    LevelChecksum checksum, off;
+    off.setEnabled(false);
+    size_t unplaced = 0;
     // Blocks placed, decoded from an exact-size copy: a read past the chunk is
-    // a read past the buffer.
+    // a read past the buffer. Without the checksum the same blocks are placed.
     auto decode = [&](const ByteVec& data, size_t size = SIZE_MAX) {
         const ByteVec exact(data.begin(), data.begin() + long(std::min(size, data.size())));
         map.clear();
         checksum.reset();
-        decodeDmap(exact.data(), exact.size(), map, checksum);
+        unplaced = 0;
+        decodeDmap(exact.data(), exact.size(), map, checksum, &unplaced);
+        quiet.clear();
+        size_t quietUnplaced = 0;
+        decodeDmap(exact.data(), exact.size(), quiet, off, &quietUnplaced);
+        EXPECT_EQ(quietUnplaced, unplaced);
+        EXPECT_EQ(std::memcmp(quiet.data(), map.data(), MapFile::BlockCount * sizeof(BlockInfo)), 0);
         return size_t(
             std::count_if(map.data(), map.data() + MapFile::BlockCount, [](const BlockInfo& b) { return b.lid != 0; }));
     };
@@ -233,9 +242,17 @@ TEST(HostileDmap, NumbersPastTheChunkLeaveTheirBlocksEmpty) {
     EXPECT_EQ(decode(chunk(0, {255 | 250 << 8, 0, 0})), 0u);
     EXPECT_EQ(checksum.value(), 0u);
     EXPECT_EQ(decode(chunk(0, {255}), BaseBytes + 8), 0u);
+    EXPECT_EQ(unplaced, 65536u) << "each column cut after its first word";
+    ByteVec cut = chunk(5, {0});  // every square: the column after the block record
+    for (uint32_t w : {3u, 0u, 0u}) put32(cut, w);
+    EXPECT_EQ(decode(cut), 65536u * 2);
+    EXPECT_EQ(unplaced, 65536u) << "each column's third layer past the chunk";
+    EXPECT_EQ(decode(chunk(100, {1, 0})), 0u);
+    EXPECT_EQ(unplaced, 65536u) << "every column outside the chunk";
 
     // Block numbers past the table; 0x15555556 x 12 wraps to 8 in 32 bits.
     decode(chunk(0, {4, 0, 1, Huge, 0x15555556u}, {3, 4}));
+    EXPECT_EQ(unplaced, 65536u * 2);
     EXPECT_EQ((std::vector<int>{map.at(7, 7, 0).lid, map.at(7, 7, 1).lid, map.at(7, 7, 2).lid, map.at(7, 7, 3).lid}),
               (std::vector<int>{3, 4, 0, 0}));
 }

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
 
-#include "base/os.h"
 #include "base/runtime.h"
 #include "base/text.h"
+#include "formats/file_reader.h"
 
 namespace vant {
 
@@ -34,15 +33,14 @@ static std::string fourCharText(const unsigned char bytes[4]) {
 
 namespace {
 
-// The file read front to back in large pieces. Runs of zero bytes (holes of
-// a sparse file included) are measured without reading what the file system
-// knows to be empty.
+// The file read front to back in pieces, each twice the one before from
+// 4 KiB up to 256 KiB: a file of a few large chunks costs a few small reads,
+// one of many small chunks is still read in large pieces. Runs of zero bytes
+// (holes of a sparse file included) are measured without reading what the
+// file system knows to be empty.
 class ScanBuffer {
 public:
-    explicit ScanBuffer(std::FILE* file) : file_(file) {
-        const int64_t size = os::fileSize(file);
-        size_ = size > 0 ? uint64_t(size) : 0;
-    }
+    explicit ScanBuffer(ChunkReader& file) : file_(file), size_(file.length()) {}
     uint64_t size() const { return size_; }
 
     // The n (<= 8) bytes at pos, or null when the file ends first.
@@ -59,7 +57,7 @@ public:
     uint64_t endOfZeros(uint64_t pos) {
         while (pos < size_) {
             if (pos < start_ || pos >= start_ + held_) {
-                const uint64_t data = os::skipHole(file_, pos, size_);
+                const uint64_t data = file_.dataFrom(pos);
                 if (data > pos) {
                     pos = data;
                     continue;
@@ -83,18 +81,17 @@ public:
 
 private:
     bool fill(uint64_t pos) {
-        if (buffer_.empty()) buffer_.resize(size_t(std::min<uint64_t>(size_, uint64_t(256) << 10)));
+        constexpr size_t Largest = size_t(256) << 10;
+        if (buffer_.empty()) buffer_.reserve(size_t(std::min<uint64_t>(size_, Largest)));
+        buffer_.resize(std::min(buffer_.capacity(), std::max<size_t>(2 * buffer_.size(), 4096)));
         start_ = pos;
-        held_ = 0;
-        const int64_t got = os::readAt(file_, buffer_.data(), buffer_.size(), pos);
-        if (got <= 0) return false;
-        held_ = size_t(got);
-        return true;
+        held_ = file_.readInto(pos, buffer_.data(), buffer_.size());
+        return held_ > 0;
     }
 
-    std::FILE* file_;
+    ChunkReader& file_;
     uint64_t size_ = 0;
-    std::vector<uint8_t> buffer_;
+    FileBytes buffer_;
     uint64_t start_ = 0;
     size_t held_ = 0;
 };
@@ -113,17 +110,21 @@ constexpr size_t MaxOtherTypes = 1024;
 }  // namespace
 
 ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName) {
-    ChunkDirectory dir;
-    dir.fileName = fileName;
-    const std::string expected = expectedMagicFor(fileName);
+    ChunkReader file(fileName);
+    file.open();
+    return readChunkDirectory(rt, file);
+}
 
-    std::FILE* f = openFile(fileName, "rb");
-    if (!f) return dir;
-    ScanBuffer file(f);
+ChunkDirectory readChunkDirectory(Runtime& rt, ChunkReader& reader) {
+    ChunkDirectory dir;
+    const std::string& fileName = reader.path();
+    dir.fileName = fileName;
+    if (!reader.isOpen()) return dir;
+    const std::string expected = expectedMagicFor(fileName);
+    ScanBuffer file(reader);
 
     const uint8_t* magic = file.at(0, 4);
     if (!magic || expected.empty() || fourCharText(magic) != expected) {
-        std::fclose(f);
         dir.status = ChunkFileStatus::BadHeader;
         return dir;
     }
@@ -204,7 +205,6 @@ ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName) {
     } else {
         rt.reportProblem(fileName, true, "the header is cut short");
     }
-    std::fclose(f);
     dir.status = ChunkFileStatus::Ok;
     return dir;
 }

@@ -10,6 +10,7 @@
 namespace vant {
 
 class Runtime;
+class ChunkReader;
 
 enum class ChunkFileStatus : uint16_t { Ok = 0, NotFound = 1, BadHeader = 2 };
 
@@ -36,6 +37,9 @@ std::string expectedMagicFor(const std::string& fileName);
 // type is warned about once (a box for the first such type of the file, the
 // run log for the others); types no loader reads are listed up to 1,024.
 ChunkDirectory readChunkDirectory(Runtime& rt, const std::string& fileName);
+// The same through a reader, which stays open for reading the chunks; one
+// that could not open the file gives NotFound.
+ChunkDirectory readChunkDirectory(Runtime& rt, ChunkReader& file);
 void reportChunkFileStatus(Runtime& rt, ChunkFileStatus status, const std::string& fileName);
 // Tells the run's problem listener of every chunk that runs past the end of
 // the file; as damage for the chunks named vital, the ones a picture is

@@ -11,10 +11,8 @@ bool ChunkReader::open() {
     close();
     file_ = openFile(path_, "rb");
     if (!file_) return false;
-    if (os::seek(file_, 0, SEEK_END)) {
-        const int64_t end = os::tell(file_);
-        length_ = end > 0 ? static_cast<uint64_t>(end) : 0;
-    }
+    const int64_t size = os::fileSize(file_);
+    length_ = size > 0 ? static_cast<uint64_t>(size) : 0;
     return true;
 }
 
@@ -23,8 +21,8 @@ void ChunkReader::close() {
     file_ = nullptr;
 }
 
-std::vector<uint8_t> ChunkReader::read(uint64_t offset, uint64_t count) {
-    std::vector<uint8_t> bytes;
+FileBytes ChunkReader::read(uint64_t offset, uint64_t count) {
+    FileBytes bytes;
     if (!file_ || offset >= length_) return bytes;
     const uint64_t available = length_ - offset;
     bytes.resize(static_cast<size_t>(count < available ? count : available));
@@ -32,10 +30,22 @@ std::vector<uint8_t> ChunkReader::read(uint64_t offset, uint64_t count) {
     return bytes;
 }
 
+// Positioned reads straight into the caller's buffer, one system call a
+// piece, without the stream's own buffer and position.
 size_t ChunkReader::readInto(uint64_t offset, void* buffer, size_t count) {
     if (!file_ || count == 0 || offset >= length_) return 0;
-    if (offset > uint64_t(INT64_MAX) || !os::seek(file_, int64_t(offset), SEEK_SET)) return 0;
-    return std::fread(buffer, 1, count, file_);
+    if (count > length_ - offset) count = size_t(length_ - offset);
+    size_t done = 0;
+    while (done < count) {
+        const int64_t got = os::readAt(file_, static_cast<uint8_t*>(buffer) + done, count - done, offset + done);
+        if (got <= 0) break;
+        done += size_t(got);
+    }
+    return done;
+}
+
+uint64_t ChunkReader::dataFrom(uint64_t pos) const {
+    return file_ && pos < length_ ? os::skipHole(file_, pos, length_) : pos;
 }
 
 ChunkCursor::ChunkCursor(ChunkReader& file, uint64_t offset, uint64_t size)

@@ -5,10 +5,36 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vant {
+
+// An allocator whose vectors grow without zeroing the new elements: for
+// buffers a read or a decoder fills whole before anything looks at them.
+template <class T>
+struct UnzeroedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UnzeroedAllocator<U>;
+    };
+    UnzeroedAllocator() = default;
+    template <class U>
+    UnzeroedAllocator(const UnzeroedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+template <class T>
+using UnzeroedVector = std::vector<T, UnzeroedAllocator<T>>;
+using FileBytes = UnzeroedVector<uint8_t>;
 
 class ChunkReader {
 public:
@@ -19,12 +45,17 @@ public:
 
     bool open();
     void close();
+    bool isOpen() const { return file_ != nullptr; }
+    const std::string& path() const { return path_; }
     uint64_t length() const { return length_; }
 
     // Up to count bytes from offset; fewer when the file ends first.
-    std::vector<uint8_t> read(uint64_t offset, uint64_t count);
+    FileBytes read(uint64_t offset, uint64_t count);
     // Reads into buffer; bytes past the end of the file are left untouched.
     size_t readInto(uint64_t offset, void* buffer, size_t count);
+    // The first position at or after pos where the file may hold bytes other
+    // than zero: past a hole of a sparse file, or pos itself.
+    uint64_t dataFrom(uint64_t pos) const;
 
 private:
     std::string path_;
@@ -49,7 +80,7 @@ private:
     ChunkReader& file_;
     uint64_t next_;  // file position of buffer_[at_]
     uint64_t end_;
-    std::vector<uint8_t> buffer_;
+    FileBytes buffer_;
     size_t at_ = 0, held_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -32,6 +33,8 @@ struct BlockInfo {
     uint8_t slope = 0;
 };
 static_assert(sizeof(BlockInfo) == 12, "BlockInfo must match the 12-byte file record");
+// The loaders keep the files' little-endian numbers as they are read.
+static_assert(std::endian::native == std::endian::little, "a little-endian machine is assumed");
 
 // Face word fields.
 inline int faceTile(uint16_t w) { return w & 0x3FF; }
