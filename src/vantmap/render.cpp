@@ -81,9 +81,10 @@ std::vector<ZoneRecord> readZones(const std::string& mapPath) {
     Runtime quiet;
     quiet.headless = true;
     MapFile map;
-    const ChunkDirectory dir = readChunkDirectory(quiet, mapPath);
     ChunkReader file(mapPath);
-    if (dir.status != ChunkFileStatus::Ok || !file.open()) return {};
+    if (!file.open()) return {};
+    const ChunkDirectory dir = readChunkDirectory(quiet, file);
+    if (dir.status != ChunkFileStatus::Ok) return {};
     loadZones(file, dir, map);
     std::stable_sort(map.zones.begin(), map.zones.end(),
                      [](const ZoneRecord& a, const ZoneRecord& b) { return a.id < b.id; });
