@@ -549,11 +549,14 @@ ScaledDrawing::ScaledDrawing(MinimapBuilder& builder, const Level& level, int si
     }
     // A square whose lowest visible lid is the only thing drawn is that lid's
     // finished cell alone.
-    soleLid_.assign(squares, 0);
+    // Its key is noted here, where its block is at hand, so that drawing a
+    // row reads the keys in order instead of a block from each square's
+    // layer (a cache miss in every other square of a 2048 job).
+    soleKey_.assign(squares, NoKey);
     for (size_t i = 0; i < squares; ++i) {
         const int z0 = lowestVisible_[i];
-        soleLid_[i] = topDrawn[i] == z0 && builder_.layerShown(z0) &&
-                      builder_.coversCell(blocks_[size_t(z0) * squares + i]);
+        const BlockInfo& lid = blocks_[size_t(z0) * squares + i];
+        if (topDrawn[i] == z0 && builder_.layerShown(z0) && builder_.coversCell(lid)) soleKey_[i] = uint32_t(lidKey(lid));
     }
 
     // The scratch tile is shared by all diagonal walls in drawing order
@@ -774,10 +777,9 @@ size_t ScaledDrawing::addShade(int slope, int lighting) {
 // At a cell per pixel: the rounded mean of the lid's shaded tile, which
 // turning or mirroring the tile does not change. Worked out once per tile
 // and shade.
-void ScaledDrawing::lidMean(const BlockInfo& lid, uint32_t rgb[3]) {
-    const size_t shade = shadeIndex(lid);
+void ScaledDrawing::lidMean(size_t key, uint32_t rgb[3]) {
+    const size_t shade = key / (TileCount * 8), tile = key / 8 % TileCount;
     const uint8_t* table = shadeTables_[shade];
-    const size_t tile = size_t(faceTile(lid.lid));
     uint64_t& sums = lidSums_[shade * TileCount + tile];
     if (sums == UINT64_MAX) {
         uint64_t r = 0, g = 0, b = 0;
@@ -814,10 +816,9 @@ const uint8_t* ScaledDrawing::lidCell(const BlockInfo& lid) {
 // A lid's finished cell as output pixels of one format, worked out once per
 // key; null when the drawing already keeps the other format.
 template <class Out>
-const uint8_t* ScaledDrawing::finishedLid(const BlockInfo& lid) {
+const uint8_t* ScaledDrawing::finishedLid(size_t key, const BlockInfo& lid) {
     if (finishedFormat_ == 0) finishedFormat_ = Out::Format;
     if (finishedFormat_ != Out::Format) return nullptr;
-    const size_t key = lidKey(lid);
     if (finishedAt_[key] == UINT32_MAX) {
         // The lid's full-size cell is kept only where another block is drawn
         // over it; here it is drawn on the side.
@@ -865,24 +866,39 @@ bool ScaledDrawing::drawBand(const Out& out) {
     const int f = f_;
     alignas(16) uint8_t cell[8 * 8 * 4];
     alignas(16) uint8_t local[8 * 8 * 4];
-    BlockInfo lastLid;  // lid 0: never a lone lid
+    uint32_t lastKey = NoKey;
     const uint8_t* lastDone = nullptr;
     uint32_t lastMean[3] = {0, 0, 0};
+    const uint32_t* keys = &soleKey_[size_t(y) * MapWidth];
     for (int x = 0; x < MapWidth; ++x) {
         const size_t i = size_t(y) * MapWidth + size_t(x);
-        if (soleLid_[i]) {
-            const BlockInfo& lid = blocks_[size_t(lowestVisible_[i]) * squares + i];
+        // A few squares ahead: where the finished cell's place is, and the
+        // cell itself once that is known.
+        if (x + 8 < MapWidth && keys[x + 8] != NoKey) __builtin_prefetch(&finishedAt_[keys[x + 8]]);
+        if (x + 4 < MapWidth && keys[x + 4] != NoKey && finishedAt_[keys[x + 4]] != UINT32_MAX) {
+            const uint8_t* ahead = finished_[finishedAt_[keys[x + 4]]].bytes;
+            for (int line = 0; line < int(sizeof(Cell)); line += 64) __builtin_prefetch(ahead + line);
+        } else if (x + 4 < MapWidth && keys[x + 4] == NoKey) {
+            // A square of several blocks: its blocks, one per layer.
+            for (size_t z = lowestVisible_[i + 4]; z < MapDepth - 1; ++z) __builtin_prefetch(&blocks_[z * squares + i + 4]);
+        }
+        if (const uint32_t key = keys[x]; key != NoKey) {
             if (f == MinimapCell) {
-                if (lid.lid != lastLid.lid || lid.slope != lastLid.slope) {
-                    lidMean(lid, lastMean);
-                    lastLid = lid;
+                if (key != lastKey) {
+                    lidMean(key, lastMean);
+                    lastKey = key;
                 }
                 out.put(0, x, lastMean[0], lastMean[1], lastMean[2]);
-            } else if (lid.lid == lastLid.lid && lid.slope == lastLid.slope) {
+                continue;
+            }
+            if (key == lastKey) {
                 out.copy(lastDone, x, perCell_);  // runs of the same lid are common
-            } else if (const uint8_t* done = finishedLid<Out>(lid)) {
+                continue;
+            }
+            const BlockInfo& lid = blocks_[size_t(lowestVisible_[i]) * squares + i];
+            if (const uint8_t* done = finishedLid<Out>(key, lid)) {
                 out.copy(done, x, perCell_);
-                lastLid = lid;
+                lastKey = key;
                 lastDone = done;
             } else {
                 emitAny(f, lidCell(lid), out, x);

@@ -124,11 +124,11 @@ private:
     bool drawBand(const Out& out);
     size_t shadeIndex(const BlockInfo& lid);
     size_t addShade(int slope, int lighting);
-    void lidMean(const BlockInfo& lid, uint32_t rgb[3]);
+    void lidMean(size_t key, uint32_t rgb[3]);
     size_t lidKey(const BlockInfo& lid);
     const uint8_t* lidCell(const BlockInfo& lid);
     template <class Out>
-    const uint8_t* finishedLid(const BlockInfo& lid);
+    const uint8_t* finishedLid(size_t key, const BlockInfo& lid);
 
     MinimapBuilder& builder_;
     const Level& level_;
@@ -138,7 +138,9 @@ private:
     int row_ = 0;
     const BlockInfo* blocks_ = nullptr;
     std::vector<uint8_t> lowestVisible_;
-    std::vector<uint8_t> soleLid_;  // 1 where the lowest visible lid alone makes the cell
+    // Where the lowest visible lid alone makes the cell, its lidKey; else NoKey.
+    static constexpr uint32_t NoKey = UINT32_MAX;
+    std::vector<uint32_t> soleKey_;
     std::unordered_map<size_t, size_t> snapshotOf_;
     std::vector<uint8_t> snapshots_;
     std::vector<uint8_t> plain_;
