@@ -874,11 +874,12 @@ bool ScaledDrawing::drawBand(const Out& out) {
         const size_t i = size_t(y) * MapWidth + size_t(x);
         // A few squares ahead: where the finished cell's place is, and the
         // cell itself once that is known.
-        if (x + 8 < MapWidth && keys[x + 8] != NoKey) __builtin_prefetch(&finishedAt_[keys[x + 8]]);
-        if (x + 4 < MapWidth && keys[x + 4] != NoKey && finishedAt_[keys[x + 4]] != UINT32_MAX) {
-            const uint8_t* ahead = finished_[finishedAt_[keys[x + 4]]].bytes;
+        if (x + 16 < MapWidth && keys[x + 16] != NoKey) __builtin_prefetch(&finishedAt_[keys[x + 16]]);
+        if (x + 8 < MapWidth && keys[x + 8] != NoKey && finishedAt_[keys[x + 8]] != UINT32_MAX) {
+            const uint8_t* ahead = finished_[finishedAt_[keys[x + 8]]].bytes;
             for (int line = 0; line < int(sizeof(Cell)); line += 64) __builtin_prefetch(ahead + line);
-        } else if (x + 4 < MapWidth && keys[x + 4] == NoKey) {
+        }
+        if (x + 4 < MapWidth && keys[x + 4] == NoKey) {
             // A square of several blocks: its blocks, one per layer.
             for (size_t z = lowestVisible_[i + 4]; z < MapDepth - 1; ++z) __builtin_prefetch(&blocks_[z * squares + i + 4]);
         }
