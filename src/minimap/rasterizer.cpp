@@ -267,39 +267,26 @@ double MinimapBuilder::wallShade(int slope, int lighting, bool leftWall) const {
 void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend, int mask,
                               uint8_t* cell, size_t stride) {
     const uint8_t* src = sourceIndex_[size_t(rf)].data();
-    if (!blend && mask == 0) {
-        // The common case: an opaque lid over the whole cell, most often
-        // unshaded, when the table changes no byte.
-        if (shade == 1.0) {
-            for (int y = 0; y < 8; ++y) {
-                uint8_t* d = cell + size_t(y) * stride;
-                const uint8_t* from = src + y * 8;
-                for (int x = 0; x < 8; ++x, d += 4) {
-                    const uint32_t out = tile[from[x]] | 0xFF000000u;
-                    std::memcpy(d, &out, 4);
-                }
-            }
-            return;
-        }
-        for (int y = 0; y < 8; ++y) {
-            uint8_t* d = cell + size_t(y) * stride;
-            const uint8_t* from = src + y * 8;
-            for (int x = 0; x < 8; ++x, d += 4) {
-                const uint32_t s = tile[from[x]];
-                const uint32_t out = uint32_t(table[s & 0xFF]) | (uint32_t(table[(s >> 8) & 0xFF]) << 8) |
-                                     (uint32_t(table[(s >> 16) & 0xFF]) << 16) | 0xFF000000u;
-                std::memcpy(d, &out, 4);
-            }
-        }
-        return;
-    }
-    const uint8_t* maskRows = masks_[size_t(mask)].data();
+    // Opaque drawing: most lids are unshaded, when the table changes no byte.
     const bool plain = shade == 1.0;
     auto opaque = [&](uint32_t s) {
         return plain ? s | 0xFF000000u
                      : uint32_t(table[s & 0xFF]) | (uint32_t(table[(s >> 8) & 0xFF]) << 8) |
                            (uint32_t(table[(s >> 16) & 0xFF]) << 16) | 0xFF000000u;
     };
+    if (!blend && mask == 0) {
+        // The common case: an opaque lid over the whole cell.
+        for (int y = 0; y < 8; ++y) {
+            uint8_t* d = cell + size_t(y) * stride;
+            const uint8_t* from = src + y * 8;
+            for (int x = 0; x < 8; ++x, d += 4) {
+                const uint32_t out = opaque(tile[from[x]]);
+                std::memcpy(d, &out, 4);
+            }
+        }
+        return;
+    }
+    const uint8_t* maskRows = masks_[size_t(mask)].data();
     for (int y = 0; y < 8; ++y) {
         const unsigned bits = maskRows[y];
         if (bits == 0) continue;
