@@ -138,8 +138,13 @@ void GlServices::restartTextures() {
 
 void GlServices::uploadStyle(Runtime& rt, Level& level) {
     // The tile atlas as it is.
-    static const std::vector<uint8_t> clearAtlas(AtlasBytes, 0);
-    const std::vector<uint8_t>& atlas = level.tileAtlas.size() >= AtlasBytes ? level.tileAtlas : clearAtlas;
+    // A clear one stands in only when the load has none; made on first need,
+    // not on every run's first load (16 MiB of zeros faulted in for nothing).
+    auto clearAtlas = []() -> const std::vector<uint8_t>& {
+        static const std::vector<uint8_t> zeros(AtlasBytes, 0);
+        return zeros;
+    };
+    const std::vector<uint8_t>& atlas = level.tileAtlas.size() >= AtlasBytes ? level.tileAtlas : clearAtlas();
     tileAtlas_ = takeFreshTexture(AtlasSize, AtlasSize);
     if (tileAtlas_ >= 0) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 4);
