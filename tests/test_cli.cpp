@@ -23,7 +23,9 @@ protected:
     std::string job(const std::string& name, std::vector<std::string> extra = {}) {
         std::vector<std::string> args = {"-saveminimap", "-sty", "n.sty", "-gmp", "n.gmp", "-out", out(name)};
         args.insert(args.end(), extra.begin(), extra.end());
-        run(args);
+        // Every job ends with status 1; anything else is a crash or a failed start.
+        const RunResult r = run(args);
+        EXPECT_EQ(r.status, 1) << name << ": " << r.stdErr;
         return readFile(out(name));
     }
     std::string out(const std::string& name) const { return (home / "out" / name).string(); }
