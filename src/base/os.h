@@ -93,6 +93,9 @@ Pages mapZeroedPages(size_t bytes);
 // cannot (the caller then clears them itself).
 bool discardPages(const Pages& pages);
 void unmapPages(const Pages& pages);
+// Faults in, in one call, a fresh block that is about to be written whole:
+// cheaper than taking a fault per page as it is written. A hint only.
+void populatePages(void* data, size_t bytes);
 // Asks for large pages under the heap, where that exists (a no-op
 // elsewhere). A minimap run touches some thirty megabytes of fresh memory
 // once; on virtual machines the cost of faulting it in 4 KiB pages is larger

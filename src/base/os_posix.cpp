@@ -203,6 +203,19 @@ bool discardPages(const Pages& pages) { return ::madvise(pages.data, pages.size,
 
 void unmapPages(const Pages& pages) { ::munmap(pages.data, pages.size); }
 
+void populatePages(void* data, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    // Whole pages inside the block only: the ones it shares are written anyway.
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~uintptr_t(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~uintptr_t(page - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 void preferLargePages(size_t workingSet) {
     // Keep large allocations on the heap and never give its top back, so
     // the block below serves the whole run.

