@@ -40,9 +40,6 @@ Runner setupView(CLI::App& command) {
         request.style = input.fromDescription ? std::string() : o->style;
         request.fullscreen = o->fullscreen;
         return view::runView(request);
-#elif defined(_WIN32)
-        printError("vantmap: view: not available on Windows yet; vantedit.exe LEVEL.mmp loads a level in a window\n");
-        return ExitFailed;
 #else
         printError("vantmap: view: this build has no windowed front end\n");
         return ExitFailed;

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <unistd.h>
 
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/load_pipeline.h"
 #include "app/window_state.h"
+#include "base/os.h"
 #include "base/text.h"
 #include "formats/map_description.h"
 #include "gfx/city_mesh.h"
@@ -278,8 +278,8 @@ int runView(const ViewRequest& request) {
     rt.timer.start();
     rt.startTime = rt.timer.now();
     const std::string folder = programFolder();
-    if (!folder.empty() && ::chdir(folder.c_str()) != 0)
-        return fail(folder, std::string("cannot enter the program folder: ") + std::strerror(errno));
+    if (!folder.empty() && !os::enterFolder(folder))
+        return fail(folder, "cannot enter the program folder");
     rt.responder = request.responder ? request.responder : MessageResponder(platform::showMessageBox);
 
     auto state = std::make_unique<AppState>();

@@ -107,6 +107,15 @@ std::string Window::title() const {
     return text;
 }
 
+bool Window::pointer(int& x, int& y) const {
+    POINT p{};
+    if (!window_ || !GetCursorPos(&p) || WindowFromPoint(p) != hwnd(window_)) return false;
+    if (!ScreenToClient(hwnd(window_), &p)) return false;
+    x = p.x;
+    y = p.y;
+    return true;
+}
+
 std::pair<int, int> Window::drawableSize() const {
     RECT client{};
     if (!window_ || !GetClientRect(hwnd(window_), &client)) return {0, 0};
@@ -123,6 +132,10 @@ void Window::swapBuffers() {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+}
+
+void Window::present() {
+    if (device_) SwapBuffers(static_cast<HDC>(device_));
 }
 
 // No copy of part of the back buffer here: the caller presents whole frames.
