@@ -223,7 +223,8 @@ void tgas() {
     // Top-left origin (descriptor 0x20).
     put("tga", {{"type2_24", tgaFile(2, 2, 1, 24, 0x20, {1, 2, 3, 4, 5, 6})},
                 {"type10_run", tgaFile(10, 4, 1, 24, 0x20, {0x83, 10, 20, 30})},
-                {"type10_raw_and_run_32", tgaFile(10, 3, 2, 32, 0x20, {0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x83, 9, 9, 9, 9})},
+                {"type10_raw_and_run_32",
+                 tgaFile(10, 3, 2, 32, 0x20, {0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x83, 9, 9, 9, 9})},
                 {"too_many_pixels", tgaFile(10, 2, 2, 24, 0x20, {0x84, 1, 2, 3})},
                 {"huge_claim", tgaFile(2, 65535, 65535, 32, 0x20, filled(100, 1))},
                 {"sixteen_bits", tgaFile(2, 1, 1, 16, 0x20, {})},

@@ -63,7 +63,9 @@ int inChild(const std::function<int()>& fn, long fileSize = -1, bool unprivilege
 
 #ifdef MAKE_SAMPLE_CITY
 // Writes the generated sample city into `dir`.
-inline RunResult makeSampleCity(const std::filesystem::path& dir) { return runProgram(MAKE_SAMPLE_CITY, {dir.string()}, dir); }
+inline RunResult makeSampleCity(const std::filesystem::path& dir) {
+    return runProgram(MAKE_SAMPLE_CITY, {dir.string()}, dir);
+}
 #endif
 
 std::string readFile(const std::filesystem::path& path);
