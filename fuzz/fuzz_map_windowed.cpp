@@ -1,7 +1,5 @@
 // The map loader of a windowed load: tile animations, the water tile and
 // zones as well as the blocks.
-#include <algorithm>
-
 #include "formats/map.h"
 #include "fuzz_support.h"
 #include "maplist/map_list.h"

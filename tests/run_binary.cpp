@@ -8,7 +8,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -138,6 +140,8 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         for (size_t at = 0; (at = text->find("\r\n", at)) != std::string::npos;) text->erase(at, 1);
     return result;
 }
+
+int inChild(const std::function<int()>& fn, long, bool, unsigned) { return fn(); }
 #else
 RunResult runProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& workingDir,
                      const std::vector<std::string>& env, bool keepOutput) {
@@ -177,6 +181,23 @@ RunResult runProgram(const fs::path& program, const std::vector<std::string>& ar
         ::close(outFile);
     }
     return result;
+}
+
+int inChild(const std::function<int()>& fn, long fileSize, bool unprivileged, unsigned seconds) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (fileSize >= 0) {
+            std::signal(SIGXFSZ, SIG_IGN);  // stays ignored across exec
+            const rlimit r{rlim_t(fileSize), rlim_t(fileSize)};
+            if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(126);
+        }
+        if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(125);
+        ::alarm(seconds);
+        ::_exit(fn());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 #endif

@@ -12,12 +12,9 @@ using namespace vant::test;
 
 namespace {
 
-class Cli : public ::testing::Test {
+class Cli : public ::testing::Test, public InstalledJob {
 protected:
-    void SetUp() override {
-        program = installBinary(home.path());
-        fs::create_directory(home / "out");
-    }
+    void SetUp() override { fs::create_directory(home / "out"); }
     RunResult run(std::vector<std::string> args) { return runProgram(program, args, elsewhere.path()); }
     // A minimap job for level files that do not exist, written to out/name.
     std::string job(const std::string& name, std::vector<std::string> extra = {}) {
@@ -28,15 +25,12 @@ protected:
         EXPECT_EQ(r.status, 1) << name << ": " << r.stdErr;
         return readFile(out(name));
     }
-    std::string out(const std::string& name) const { return (home / "out" / name).string(); }
-    std::string log() const { return readFile(home / "debug.txt"); }
+    std::string out(const std::string& name) const { return at("out/" + name); }
     static int tgaWidth(const std::string& bytes) {
         return bytes.size() < 18 ? -1 : (uint8_t(bytes[12]) | (uint8_t(bytes[13]) << 8));
     }
 
-    TempFolder home;       // the program's own folder
     TempFolder elsewhere;  // where it is started from
-    fs::path program;
 };
 
 TEST_F(Cli, MissingPiecesEndTheRunBeforeAnythingIsLoaded) {

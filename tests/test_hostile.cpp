@@ -75,24 +75,6 @@ const ByteVec palb{0, 0};          // one palette base, 0
 const ByteVec tilePage(65536, 1);  // 16 tiles all in colour 1
 constexpr uint32_t Huge = 0xFFFFFFFFu;
 
-// fn's exit status in a child that an alarm ends; -1 when it did not end.
-template <typename Fn>
-int exitStatusWithin(unsigned seconds, Fn fn) {
-#ifdef _WIN32
-    // Windows has no fork: the reader runs here, and a hang hangs the test.
-    (void)seconds;
-    return fn();
-#else
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::alarm(seconds);
-        ::_exit(fn());
-    }
-    int status = 0;
-    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-}
-
 class Hostile : public ::testing::Test, public LevelFiles {};
 
 // Each lying chunk is the last one: its size runs 4 GiB past the end.
@@ -182,7 +164,7 @@ TEST_F(Hostile, ReadersFinishOnInputsBuiltToLoop) {
         TextureRecord record;
         return readTga(rt, record, picture) || !record.pixels.empty() ? 4 : 0;
     };
-    EXPECT_EQ(exitStatusWithin(60, readAll), 0);
+    EXPECT_EQ(inChild(readAll, -1, false, 60), 0);
 }
 
 TEST(HostileDmap, NumbersPastTheChunkLeaveTheirBlocksEmpty) {
@@ -325,14 +307,9 @@ TEST_F(Hostile, FloodsKeepOnlyWhatIsUsed) {
 TEST(HostileRun, SkippedOnWindows) { GTEST_SKIP() << "runs under a POSIX shell's limits, named pipes and signals"; }
 #else
 // The real binary in its own folder, with the sample city beside it.
-class HostileRun : public ::testing::Test {
+class HostileRun : public ::testing::Test, public InstalledJob {
 protected:
-    void SetUp() override {
-        program = installBinary(home.path());
-        makeSampleCity(home.path().string());
-    }
-    std::string at(const std::string& name) const { return (home / name).string(); }
-    std::string log() const { return readFile(home / "debug.txt"); }
+    void SetUp() override { ASSERT_EQ(makeSampleCity(home.path()).status, 0); }
     // A job with -debug 1, under the shell's limits, ended after 20 s.
     RunResult job(std::vector<std::string> args, const std::string& limits = "") {
         args.insert(args.begin(), {"-c", limits + " exec timeout 20 \"$0\" \"$@\"", program.string(), "-saveminimap"});
@@ -342,8 +319,6 @@ protected:
     RunResult draw(const std::string& out, const std::string& limits = "", const std::string& sty = "sample.sty") {
         return job({"-sty", at(sty), "-gmp", at("sample.gmp"), "-out", at(out)}, limits);
     }
-    TempFolder home;
-    std::filesystem::path program;
 };
 
 TEST_F(HostileRun, ArgumentsLimitsAndFloods) {

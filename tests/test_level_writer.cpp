@@ -4,7 +4,6 @@
 
 #include "test_support.h"
 
-#include <array>
 #include <cstring>
 
 using namespace vant;

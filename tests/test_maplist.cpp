@@ -12,7 +12,6 @@
 #include "formats/data_file.h"
 #include "maplist/recent_maps.h"
 #include "test_support.h"
-#include "work_folder.h"
 
 namespace fs = std::filesystem;
 using namespace vant;

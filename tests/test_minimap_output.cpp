@@ -22,7 +22,7 @@ class SampleCity : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempFolder;
-        makeSampleCity(dir_->path().string());
+        ASSERT_EQ(makeSampleCity(dir_->path()).status, 0);
     }
     static void TearDownTestSuite() { delete dir_; }
     // Loaded as the job loads it, with or without the full tile atlas.

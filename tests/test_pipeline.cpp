@@ -7,7 +7,7 @@
 #include "base/text.h"
 #include "formats/level_writer.h"
 #include "minimap/output.h"
-#include "work_folder.h"
+#include "run_binary.h"
 
 namespace fs = std::filesystem;
 using namespace vant;

@@ -9,41 +9,18 @@
 TEST(SafeWrite, SkippedOnWindows) { GTEST_SKIP() << "needs setrlimit and setuid (POSIX only)"; }
 #else
 
-#include <csignal>
-#include <functional>
 #include <set>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "maplist/map_list.h"
 #include "maplist/recent_maps.h"
-#include "run_binary.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
 using namespace vant;
 using namespace vant::test;
 
 namespace {
-
-// Runs fn in a child and returns its result as the exit status. Files may
-// grow to fileSize bytes (SIGXFSZ ignored, so write() fails with EFBIG);
-// unprivileged runs as an ordinary user even for root, so permissions hold.
-int inChild(long fileSize, bool unprivileged, const std::function<int()>& fn) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (fileSize >= 0) {
-            std::signal(SIGXFSZ, SIG_IGN);  // stays ignored across exec
-            const rlimit r{rlim_t(fileSize), rlim_t(fileSize)};
-            if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(126);
-        }
-        if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(125);
-        ::_exit(fn());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 std::set<std::string> entries(const fs::path& folder) {
     std::set<std::string> names;
@@ -53,26 +30,22 @@ std::set<std::string> entries(const fs::path& folder) {
 
 const std::string Old = "an older file that must survive";
 
-class SafeWrite : public ::testing::Test {
+class SafeWrite : public ::testing::Test, public InstalledJob {
 protected:
     void SetUp() override {
-        program = installBinary(home.path());
         fs::create_directory(out);
         fs::permissions(home.path(), fs::perms::all);  // an ordinary user keeps its run log too
     }
     // A minimap job for missing level files, written to out/name.
     int job(const std::string& name, long fileSize, bool unprivileged, std::vector<std::string> args) {
         args.insert(args.begin(), {"-saveminimap", "-sty", "n.sty", "-gmp", "n.gmp", "-out", (out / name).string()});
-        return inChild(fileSize, unprivileged, [&] { return runProgram(program, args, home.path()).status; });
+        return inChild([&] { return runProgram(program, args, home.path()).status; }, fileSize, unprivileged);
     }
     bool reported(const std::string& name) const {
-        return readFile(home / "debug.txt").find("Cannot write file \"" + (out / name).string() + "\"") !=
-               std::string::npos;
+        return log().find("Cannot write file \"" + (out / name).string() + "\"") != std::string::npos;
     }
 
-    TempFolder home;  // the program's own folder
     fs::path out = home / "out";
-    fs::path program;
 };
 
 TEST_F(SafeWrite, FullFileSystemOrAFolderInTheWayKeepsTheOldPicture) {
@@ -98,7 +71,7 @@ TEST_F(SafeWrite, FullFileSystemOrAFolderInTheWayKeepsTheOldPicture) {
 }
 
 TEST_F(SafeWrite, ReadOnlyFoldersKeepThePictureAndTheBenchmark) {
-    if (::geteuid() == 0 && inChild(-1, true, [] { return 0; }) != 0) GTEST_SKIP() << "no ordinary user here";
+    if (::geteuid() == 0 && inChild([] { return 0; }, -1, true) != 0) GTEST_SKIP() << "no ordinary user here";
     writeFile(out / "m.jpg", Old);
     writeFile(home / "benchmark.txt", Old);
     const std::set<std::string> before = entries(home.path());
@@ -116,7 +89,7 @@ TEST(SafeWriteInProcess, RecentMapsFileKeepsTheOldListWhenTheDiskIsFull) {
     TempFolder folder;
     const fs::path file = folder / "recent_maps.txt";
     writeFile(file, Old);
-    const int status = inChild(4096, false, [&] {
+    const int status = inChild([&] {
         MapList maps;
         MapDescription entry;
         entry.displayName = std::string(8000, 'n');  // more than the limit
@@ -126,7 +99,7 @@ TEST(SafeWriteInProcess, RecentMapsFileKeepsTheOldListWhenTheDiskIsFull) {
         recent.admit = [](uint32_t, int) { return true; };
         updateRecentMaps(recent, maps, 1);
         return 0;
-    });
+    }, 4096);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(readFile(file), Old);
     EXPECT_EQ(entries(folder.path()), std::set<std::string>{"recent_maps.txt"});

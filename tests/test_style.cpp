@@ -3,7 +3,6 @@
 #include "test_support.h"
 
 #include <algorithm>
-#include <array>
 
 using namespace vant;
 using namespace vant::test;

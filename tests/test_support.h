@@ -42,6 +42,15 @@ inline ByteVec atlasPixel(const Level& level, int x, int y) {
     return ByteVec(at, at + 4);
 }
 
+// The real vantedit copied into a folder of its own, its home: bare names
+// resolve there and "debug.txt" is written there.
+struct InstalledJob {
+    TempFolder home;
+    std::filesystem::path program = installBinary(home.path());
+    std::string at(const std::string& name) const { return (home / name).string(); }
+    std::string log() const { return readFile(home / "debug.txt"); }
+};
+
 // A runtime whose message boxes are kept as "caption|text".
 struct RecordedBoxes {
     Runtime rt;
@@ -78,13 +87,6 @@ inline ByteVec gdJpeg(int w, int h, const std::function<int(int, int)>& rgb, int
     gdImageDestroy(im);
     return out;
 }
-
-#ifdef MAKE_SAMPLE_CITY
-// The generated sample city, written into `dir`.
-inline void makeSampleCity(const std::string& dir) {
-    ASSERT_EQ(runProgram(MAKE_SAMPLE_CITY, {dir}, std::filesystem::current_path()).status, 0);
-}
-#endif
 
 // A level loaded from files written in a temporary folder, with a runtime
 // that answers every message box and records it as "caption|text". The

@@ -68,7 +68,7 @@ uint32_t tgaPixel(const std::string& tga, int side, int x, int y) {
 TEST(Vantmap, SamePicturesAsTheEditorAndAFailedLevelAmongGoodOnes) {
     test::TempFolder home;
     for (const char* dir : {"levels", "shots", "bin", "pack", "out"}) fs::create_directories(home / dir);
-    test::makeSampleCity((home / "levels").string());
+    ASSERT_EQ(test::makeSampleCity(home / "levels").status, 0);
     const fs::path vantedit = test::installBinary(home / "bin");
     for (const char* ext : {"tga", "jpg"}) {
         const fs::path edited = home / (std::string("edited.") + ext);
@@ -187,13 +187,10 @@ TEST(Vantmap, InfoJsonTellsWhatTheWriterPutIn) {
     EXPECT_TRUE(city["ok"].get<bool>());
     EXPECT_TRUE(city["problems"].empty());
 
-    Runtime rt;
-    rt.headless = true;
-    Level level;
-    MapList maps;
-    loadStyle(rt, level, maps, -1, (home / "city.sty").string());  // with the checksum the job skips
-    loadMap(rt, level, maps, -1, (home / "city.gmp").string());
-    EXPECT_EQ(city["checksum"], formatText("%08X", level.checksum.value()));
+    test::LevelFiles sum;  // loads with the checksum the job skips
+    ASSERT_TRUE(sum.loadHeadless("c.sty", test::readFileBytes((home / "city.sty").string())));
+    ASSERT_TRUE(sum.loadHeadless("c.gmp", map.bytes()));
+    EXPECT_EQ(city["checksum"], formatText("%08X", sum.level.checksum.value()));
     EXPECT_EQ(city["style"]["surface_groups"], nlohmann::json::parse("[[2],[1,3]]"));
     EXPECT_EQ(city["style"]["tile_pages"], 1);
     EXPECT_EQ(city["map"]["block_map"], "DMAP");

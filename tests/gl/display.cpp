@@ -63,12 +63,8 @@ public:
 // the next one.
 std::vector<std::string> windowSignatures() {
     std::vector<std::string> lines;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen("xwininfo -root -children 2>/dev/null", "r"), ::pclose);
-    std::array<char, 4096> buffer;
-    while (pipe && std::fgets(buffer.data(), int(buffer.size()), pipe.get())) {
-        const std::string line = buffer.data();
+    for (const std::string& line : outputLines("xwininfo -root -children 2>/dev/null"))
         if (line.find("0x") != std::string::npos && line.find('"') != std::string::npos) lines.push_back(line);
-    }
     return lines;
 }
 
@@ -83,6 +79,18 @@ std::string nameOf(const std::string& line) {
 }
 
 }  // namespace
+
+std::vector<std::string> outputLines(const std::string& command) {
+    std::vector<std::string> lines;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::array<char, 4096> buffer;
+    while (pipe && std::fgets(buffer.data(), int(buffer.size()), pipe.get())) lines.push_back(buffer.data());
+    return lines;
+}
+
+void xdotool(const std::string& args) {
+    [[maybe_unused]] const int rc = std::system(("xdotool " + args + " >/dev/null 2>&1").c_str());
+}
 
 InstalledProgram::InstalledProgram() {
     const std::string install = "'" CMAKE_COMMAND_PATH "' --install '" VANT_BUILD_DIR "' --prefix '" +
@@ -139,8 +147,7 @@ bool BackgroundRun::answer(const std::string& caption, const std::string& key, s
     // Press again only when a press was missed and the very same box is
     // still there.
     for (int attempt = 0; attempt < 3 && present(); ++attempt) {
-        [[maybe_unused]] const int rc =
-            std::system(("xdotool key --window " + idOf(box) + " " + key + " >/dev/null 2>&1").c_str());
+        xdotool("key --window " + idOf(box) + " " + key);
         const auto gone = std::chrono::steady_clock::now() + 2500ms;
         while (present() && running() && std::chrono::steady_clock::now() < gone) std::this_thread::sleep_for(10ms);
     }

@@ -18,6 +18,7 @@ namespace vant::test {
 struct InstalledProgram {
     TempFolder work;  // holds the folder; a place to start the programs from
     std::filesystem::path folder = work / "moved here";
+    std::filesystem::path binary = folder / "vantedit";
     InstalledProgram();
     std::filesystem::path operator/(const std::string& name) const { return folder / name; }
     std::string read(const std::string& name) const { return readFile(folder / name); }
@@ -47,6 +48,11 @@ private:
     bool ended_ = false;
     std::filesystem::path errFile_;
 };
+
+// The lines a shell command writes, line feeds kept.
+std::vector<std::string> outputLines(const std::string& command);
+// Runs xdotool with these arguments, its output thrown away.
+void xdotool(const std::string& args);
 
 // The id of the first top-level window whose name contains `part`, or empty.
 std::string windowIdContaining(const std::string& part);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/runtime.h"
+#include "gfx/city_view.h"
 #include "gfx/gl.h"
 #include "gfx/gl_services.h"
 #include "image/interface_pictures.h"
@@ -15,6 +16,7 @@
 #include "run_binary.h"
 
 using namespace vant;
+using gfx::readTextureRgba;
 
 namespace {
 
@@ -27,18 +29,6 @@ protected:
             messages.push_back(caption + ": " + text);
             return AnswerOk;
         };
-    }
-
-    // Level 0 of a texture as RGBA bytes.
-    static std::vector<uint8_t> readTexture(unsigned name) {
-        GLint width = 0, height = 0;
-        glBindTexture(GL_TEXTURE_2D, name);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-        std::vector<uint8_t> out(size_t(width) * size_t(height) * 4);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
-        return out;
     }
 
     platform::Window window_;
@@ -70,8 +60,8 @@ TEST_F(GlContext, InterfacePicturesTakeTheFirstRecordsOnce) {
     TextureRecord source;
     ASSERT_TRUE(readTga(rt, source, kData + "/gfx/zone_rect.tga"));
     const unsigned zone = gpu.textureName(gpu.pictureRecord(gfx::GlServices::ZoneRect));
-    EXPECT_EQ(readTexture(zone), convertInterfacePicture(source, PictureConversion::RedEverywhere));
-    EXPECT_EQ(readTexture(gpu.textureName(gpu.checkerboardRecord())), makeCheckerboard());
+    EXPECT_EQ(readTextureRgba(zone, source.width, source.height), convertInterfacePicture(source, PictureConversion::RedEverywhere));
+    EXPECT_EQ(readTextureRgba(gpu.textureName(gpu.checkerboardRecord()), 16, 16), makeCheckerboard());
     // Loads start after the interface records, which are never deleted.
     gpu.restartTextures();
     EXPECT_EQ(gpu.table().counter(), 12);
@@ -101,15 +91,17 @@ TEST_F(GlContext, ALoadUploadsTheAtlasesBackgroundAndMinimap) {
     EXPECT_EQ(rt.progress.lines(),
               (std::vector<std::string>{"Loading images...", "Generating padded tiles... Sending to GPU..."}));
     EXPECT_TRUE(level.spriteAtlas.empty());
-    EXPECT_EQ(readTexture(gpu.textureName(gpu.tileAtlasRecord())), level.tileAtlas);
-    EXPECT_EQ(readTexture(gpu.textureName(gpu.spriteAtlasRecord()))[0], 9);
-    EXPECT_EQ(readTexture(gpu.textureName(gpu.paddedTileRecord())), buildPaddedTileAtlas(level.tileAtlas).pixels);
+    EXPECT_EQ(readTextureRgba(gpu.textureName(gpu.tileAtlasRecord()), AtlasSize, AtlasSize), level.tileAtlas);
+    EXPECT_EQ(readTextureRgba(gpu.textureName(gpu.spriteAtlasRecord()), AtlasSize, AtlasSize),
+              std::vector<uint8_t>(AtlasBytes, 9));
+    EXPECT_EQ(readTextureRgba(gpu.textureName(gpu.paddedTileRecord()), 4096, 4096),
+              buildPaddedTileAtlas(level.tileAtlas).pixels);
 
     // The loading background repeats the water tile (rows 64 to 127, columns
     // 320 to 383 of the atlas) upside down.
     gpu.buildLoadingBackground(rt, level);
     ASSERT_TRUE(gpu.hasLoadingBackground());
-    const auto back = readTexture(gpu.textureName(gpu.loadingBackgroundRecord()));
+    const auto back = readTextureRgba(gpu.textureName(gpu.loadingBackgroundRecord()), 256, 256);
     ASSERT_EQ(back.size(), 256u * 256 * 4);
     for (size_t y = 0; y < 256; ++y)
         for (size_t x = 0; x < 256; ++x) {

@@ -6,9 +6,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <functional>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -17,7 +14,6 @@
 #include "formats/level_writer.h"
 #include "formats/map.h"
 #include "maplist/map_list.h"
-#include "run_binary.h"
 
 using namespace vant::test;
 namespace fs = std::filesystem;
@@ -25,18 +21,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void xdo(const std::string& args) {
-    [[maybe_unused]] const int rc = std::system(("xdotool " + args + " >/dev/null 2>&1").c_str());
-}
-
 std::string title(const std::string& window) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(("xdotool getwindowname " + window + " 2>/dev/null").c_str(), "r"),
-                                               ::pclose);
-    char line[1024] = "";
-    if (!pipe || !std::fgets(line, sizeof line, pipe.get())) return {};
-    std::string t = line;
-    if (!t.empty() && t.back() == '\n') t.pop_back();
-    return t;
+    const auto lines = outputLines("xdotool getwindowname " + window + " 2>/dev/null");
+    return lines.empty() ? std::string() : lines[0].substr(0, lines[0].find('\n'));
 }
 
 // Waits until the title contains `part`; then the frame it belongs to has
@@ -58,7 +45,7 @@ std::string openView(BackgroundRun& run) {
     std::string window;
     for (int i = 0; i < 200 && window.empty() && run.running(); ++i, std::this_thread::sleep_for(100ms))
         window = windowIdContaining("px per square");
-    xdo("mousemove --window " + window + " 512 300 key --window " + window + " Home");
+    xdotool("mousemove --window " + window + " 512 300 key --window " + window + " Home");
     return !window.empty() && waitTitle(window, "- 2.92 px per square") ? window : std::string();
 }
 
@@ -129,8 +116,7 @@ Fit bestFit(const Screenshot& shot, const Screenshot& picture, int scale, std::p
 TEST(ViewWindow, ZoomedOutItIsTheMinimapAndCloseUpItAgreesWithIt) {
     InstalledProgram app;
     const TempFolder& work = app.work;
-    const RunResult made = runProgram(MAKE_SAMPLE_CITY, {work.path().string() + "/"}, work.path());
-    ASSERT_EQ(made.status, 0) << made.stdErr;
+    ASSERT_EQ(makeSampleCity(work.path()).status, 0);
     const fs::path vantmap = app / "vantmap", mmp = work / "sample.mmp";
     // The headless picture at 4 pixels per square.
     const Screenshot minimap = headless(app / "vantedit", mmp, work / "minimap.tga", 1024);
@@ -142,7 +128,7 @@ TEST(ViewWindow, ZoomedOutItIsTheMinimapAndCloseUpItAgreesWithIt) {
 
     // One step in from the whole map: 4 pixels per square, the picture as
     // the headless job shrinks it to 1024 pixels.
-    xdo("key --window " + window + " plus");
+    xdotool("key --window " + window + " plus");
     ASSERT_TRUE(waitTitle(window, "- 4 px per square"));
     Screenshot shot;
     ASSERT_TRUE(grabWindow(window, work / "far.ppm", shot));
@@ -154,8 +140,8 @@ TEST(ViewWindow, ZoomedOutItIsTheMinimapAndCloseUpItAgreesWithIt) {
     // mean colour is its minimap cell's: the same lids, shades, slope shapes
     // and diagonal walls (rows 42 to 55 have them), larger.
     const int px = far.ox + 514, py = far.oy + 242;
-    xdo("mousemove --window " + window + " " + std::to_string(px) + " " + std::to_string(py));
-    for (int i = 0; i < 4; ++i) xdo("click 4");
+    xdotool("mousemove --window " + window + " " + std::to_string(px) + " " + std::to_string(py));
+    for (int i = 0; i < 4; ++i) xdotool("click 4");
     ASSERT_TRUE(waitTitle(window, "- 16 px per square"));
     ASSERT_TRUE(grabWindow(window, work / "near.ppm", shot));
     const auto [sx, sy] = squareInTitle(window);
@@ -184,7 +170,7 @@ TEST(ViewWindow, ZoomedOutItIsTheMinimapAndCloseUpItAgreesWithIt) {
     EXPECT_LT(near.error, 1.0) << "at offset " << near.ox << "," << near.oy;
     EXPECT_EQ(near.off, 0) << "squares unlike their minimap cells";
 
-    xdo("key --window " + window + " Escape");
+    xdotool("key --window " + window + " Escape");
     EXPECT_EQ(run.wait(), 0) << run.stdErr();
     // Loaded as the editor loads: its thumbnail and its record in the log.
     EXPECT_FALSE(fs::is_empty(app / "data/minimaps")) << "no thumbnail";
@@ -227,14 +213,14 @@ TEST(ViewWindow, KnownLidZoneLayersAndStatusLine) {
     // status line says, then wheel in on it to 64 pixels per square.
     int px = 512, py = 300;
     for (int step = 0; step < 8; ++step) {
-        xdo("mousemove --window " + window + " " + std::to_string(px) + " " + std::to_string(py));
+        xdotool("mousemove --window " + window + " " + std::to_string(px) + " " + std::to_string(py));
         std::this_thread::sleep_for(300ms);
         const auto [x, y] = squareInTitle(window);
         if (x == 60 && y == 70) break;
         px += int(std::lround((60.5 - x) * 2.92)) / (step > 3 ? 2 : 1);
         py += int(std::lround((70.5 - y) * 2.92)) / (step > 3 ? 2 : 1);
     }
-    for (int i = 0; i < 9; ++i) xdo("click 4");
+    for (int i = 0; i < 9; ++i) xdotool("click 4");
     ASSERT_TRUE(waitTitle(window, "- 64 px per square | layers 0-6 | square 60,70 | z0: lid 1, slope 0, lighting 2"))
         << title(window);
     Screenshot shot;
@@ -255,7 +241,7 @@ TEST(ViewWindow, KnownLidZoneLayersAndStatusLine) {
     // The next square shows tile 3 (layer 3) until L leaves only layers 0 to 2.
     auto centre = [&](int dx) { return std::vector<int>(shot.at(ax + dx + 32, ay + 32), shot.at(ax + dx + 32, ay + 32) + 3); };
     EXPECT_EQ(centre(64), (std::vector<int>{144, 55, 232}));
-    for (int i = 0; i < 4; ++i) xdo("key --window " + window + " l");
+    for (int i = 0; i < 4; ++i) xdotool("key --window " + window + " l");
     ASSERT_TRUE(waitTitle(window, "layers 0-2"));
     ASSERT_TRUE(grabWindow(window, work / "under.ppm", shot));
     EXPECT_EQ(centre(64), (std::vector<int>{200, 155, 244}));
@@ -266,13 +252,13 @@ TEST(ViewWindow, KnownLidZoneLayersAndStatusLine) {
         return p[0] == 0 && p[1] == 255 && p[2] == 255;
     };
     EXPECT_FALSE(cyan(3 * 64 + 40, 0));
-    xdo("key --window " + window + " z");
+    xdotool("key --window " + window + " z");
     ASSERT_TRUE(waitTitle(window, "| zones"));
     ASSERT_TRUE(grabWindow(window, work / "zone.ppm", shot));
     for (auto [x, y] : {std::pair{3 * 64 + 40, 0}, {3 * 64 + 40, 63}, {3 * 64, 40}, {5 * 64 - 1, 40}})
         EXPECT_TRUE(cyan(x, y)) << x << "," << y;
     EXPECT_FALSE(cyan(3 * 64 + 40, 40));  // inside, only tinted
 
-    xdo("key --window " + window + " Escape");
+    xdotool("key --window " + window + " Escape");
     EXPECT_EQ(run.wait(), 0) << run.stdErr();
 }

@@ -44,8 +44,7 @@ struct Levels {
     TempFolder folder;
     TestLevel city, town;
     Levels() {
-        const RunResult r = runProgram(MAKE_SAMPLE_CITY, {folder.path().string() + "/"}, folder.path());
-        EXPECT_EQ(r.status, 0) << r.stdErr;
+        EXPECT_EQ(makeSampleCity(folder.path()).status, 0);
         city = describe(folder.path(), "sample", false, "Sample City");
 
         vant::StyleWriter style;
@@ -73,7 +72,6 @@ const Levels& levels() {
 }
 
 struct Installed : InstalledProgram {
-    fs::path binary = folder / "vantedit";
     fs::path minimaps() const { return folder / "data" / "minimaps"; }
 
     // Thumbnails in data/minimaps (the folder's placeholder aside).

@@ -14,13 +14,6 @@ namespace {
 
 const std::string kFailure = "CreateGLWindow() failed with params ";
 
-// A fresh install, with "fullscreen.txt" when `file` is given.
-struct Installed : InstalledProgram {
-    std::filesystem::path binary = folder / "vantedit";
-    explicit Installed(const std::optional<std::string>& file) {
-        if (file) writeFile(folder / "fullscreen.txt", *file);
-    }
-};
 
 }  // namespace
 
@@ -39,7 +32,8 @@ TEST(WindowedRun, WithoutADisplayTheWindowFailsWithStatusZero) {
     };
     for (const auto& [file, messages] : cases) {
         SCOPED_TRACE(file.value_or("no fullscreen.txt"));
-        Installed app(file);
+        InstalledProgram app;
+        if (file) writeFile(app.folder / "fullscreen.txt", *file);
         const RunResult r = runProgram(app.binary, {}, app.work.path());  // DISPLAY removed
         EXPECT_EQ(r.status, 0);
         for (const std::string& m : messages) EXPECT_NE(r.stdErr.find(m), std::string::npos) << m << "\n" << r.stdErr;
@@ -59,7 +53,8 @@ TEST(WindowedRun, FullscreenQuestionsAnsweredOnTheDisplay) {
     };
     for (const auto& [file, boxes, status] : cases) {
         SCOPED_TRACE(file.value_or("no fullscreen.txt"));
-        Installed app(file);
+        InstalledProgram app;
+        if (file) writeFile(app.folder / "fullscreen.txt", *file);
         BackgroundRun run(app.binary, {}, app.work.path());
         for (const auto& [caption, key] : boxes) ASSERT_TRUE(run.answer(caption, key)) << caption << run.stdErr();
         EXPECT_EQ(run.wait(), status) << run.stdErr();

@@ -11,7 +11,6 @@
 #include "app/load_pipeline.h"
 #include "base/runtime.h"
 #include "formats/level.h"
-#include "formats/level_writer.h"
 #include "gfx/gl.h"
 #include "gfx/gl_services.h"
 #include "gfx/progress_view.h"
@@ -19,7 +18,7 @@
 #include "platform/bitmap_font.h"
 #include "platform/window.h"
 #include "shell/windowed_shell.h"
-#include "work_folder.h"
+#include "run_binary.h"
 
 using namespace vant;
 
@@ -69,14 +68,7 @@ void expectRenderingState() {
 TEST(WindowedShell, StartsInOrderAndTheRenderingStateHoldsAfterALoad) {
     test::WorkFolder here;
     std::filesystem::create_directories("data/minimaps");
-    StyleWriter style;
-    for (int i = 1; i < 256; ++i) style.setColour(0, i, {uint8_t(i), uint8_t(i), 40});
-    for (int i = 0; i < 64 * 64; ++i) style.setPixel(1, i % 64, i / 64, uint8_t(1 + i % 200));
-    MapWriter map;
-    for (int y = 100; y < 120; ++y)
-        for (int x = 100; x < 130; ++x) map.at(x, y, 0).lid = 1;
-    ASSERT_TRUE(saveBytes("t.sty", style.bytes()) && saveBytes("t.gmp", map.bytes(BlockMapFormat::Umap)));
-    ASSERT_TRUE(saveText("t.mmp", mapDescriptionText({{"styfile", "t.sty"}, {"gmpfile", "t.gmp"}})));
+    ASSERT_EQ(test::makeSampleCity(here.path()).status, 0);
 
     auto s = std::make_unique<Shell>();
     s->rt.responder = [](int, const std::string&, const std::string&) { return AnswerOk; };
@@ -104,7 +96,7 @@ TEST(WindowedShell, StartsInOrderAndTheRenderingStateHoldsAfterALoad) {
         SCOPED_TRACE("after the start");
         expectRenderingState();
     }
-    openMapDescription(s->program, s->app, s->gpu, (here.path() / "t.mmp").string());
+    openMapDescription(s->program, s->app, s->gpu, (here.path() / "sample.mmp").string());
     ASSERT_EQ(s->rt.progress.lines().back(), "Launching editor...");
     EXPECT_FALSE(std::filesystem::is_empty("data/minimaps"));  // the thumbnail was read back
     SCOPED_TRACE("after a load");
