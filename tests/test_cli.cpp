@@ -25,7 +25,9 @@ protected:
         EXPECT_EQ(r.status, 1) << name << ": " << r.stdErr;
         return readFile(out(name));
     }
-    std::string out(const std::string& name) const { return at("out/" + name); }
+    // Built with the system's separator: a Windows path mixing the two is cut
+    // at its last backslash, as the job names its pictures.
+    std::string out(const std::string& name) const { return (home / "out" / name).string(); }
     static int tgaWidth(const std::string& bytes) {
         return bytes.size() < 18 ? -1 : (uint8_t(bytes[12]) | (uint8_t(bytes[13]) << 8));
     }
