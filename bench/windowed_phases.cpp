@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s LEVEL.mmp\n", argv[0]);
         return 2;
     }
-    os::preferLargePages();  // as vantedit's own start does
+    os::preferLargePages(0);  // as the windowed program's own start does
     static App app;
     Runtime& rt = app.rt;
     // Boxes are answered OK without showing; they are listed at the end.

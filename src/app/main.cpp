@@ -87,7 +87,11 @@ void runGuarded(App& app, Job job) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef VANT_WINDOWED
+    os::preferLargePages(0);  // the windowed program's heap feeds the GL driver first
+#else
     os::preferLargePages();
+#endif
     protectTemporaryFiles();
     static App app;  // lives until exit
     Runtime& rt = app.rt;

@@ -96,10 +96,13 @@ void unmapPages(const Pages& pages);
 // Faults in, in one call, a fresh block that is about to be written whole:
 // cheaper than taking a fault per page as it is written. A hint only.
 void populatePages(void* data, size_t bytes);
-// Asks for large pages under the heap, where that exists (a no-op
-// elsewhere). A minimap run touches some thirty megabytes of fresh memory
-// once; on virtual machines the cost of faulting it in 4 KiB pages is larger
-// than all the drawing. The heap is grown once by workingSet bytes.
+// Keeps large allocations on the heap, which never gives its top back, and
+// asks for large pages under its first workingSet bytes, where that exists
+// (a no-op elsewhere). A minimap run touches some thirty megabytes of fresh
+// memory once; on virtual machines the cost of faulting it in 4 KiB pages
+// is larger than all the drawing. A windowed run passes 0: there the heap
+// first serves the OpenGL driver's many scattered allocations, each of which
+// would cost a whole large page (measured: the load about 35 ms slower).
 void preferLargePages(size_t workingSet = size_t(32) << 20);
 
 // High-resolution counter: ticks and ticks per second. A frequency of 0

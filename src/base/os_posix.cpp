@@ -221,6 +221,7 @@ void preferLargePages(size_t workingSet) {
     // the block below serves the whole run.
     mallopt(M_MMAP_THRESHOLD, 1 << 30);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    if (workingSet == 0) return;
     // One block of the run's working set makes the heap grow now, in one
     // step and no further than the run will touch; freed, it stays as the
     // top of the heap for the allocations that follow. Under an address

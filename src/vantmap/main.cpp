@@ -70,6 +70,10 @@ int main(int argc, char** argv) {
         return vant::vantmap::ExitFailed;
     }
 #endif
+#ifdef VANT_WINDOWED
+    vant::os::preferLargePages(0);  // the view's heap feeds the GL driver first
+#else
     vant::os::preferLargePages();
+#endif
     return vant::vantmap::run(argc, argv);
 }
