@@ -102,7 +102,8 @@ void populatePages(void* data, size_t bytes);
 // memory once; on virtual machines the cost of faulting it in 4 KiB pages
 // is larger than all the drawing. A windowed run passes 0: there the heap
 // first serves the OpenGL driver's many scattered allocations, each of which
-// would cost a whole large page (measured: the load about 35 ms slower).
+// would cost a whole large page (measured: median loads 8 to 47 ms slower
+// with large pages there, and more spread).
 void preferLargePages(size_t workingSet = size_t(32) << 20);
 
 // High-resolution counter: ticks and ticks per second. A frequency of 0
