@@ -10,6 +10,7 @@ TEST(SafeWrite, SkippedOnWindows) { GTEST_SKIP() << "needs setrlimit and setuid 
 #else
 
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "maplist/map_list.h"
@@ -61,6 +62,12 @@ TEST_F(SafeWrite, FullFileSystemOrAFolderInTheWayKeepsTheOldPicture) {
         EXPECT_EQ(job(name, -1, false, {"-size", "256"}), 1);
         EXPECT_EQ(readFile(out / name).substr(0, signature.size()), signature) << name;
         EXPECT_EQ(entries(out), std::set<std::string>{name});
+        // Room set aside before writing matches what was written: no disk
+        // space is held past the end of the file.
+        struct stat st {};
+        ASSERT_EQ(::stat((out / name).c_str(), &st), 0);
+        const auto block = uintmax_t(st.st_blksize);
+        EXPECT_LE(uintmax_t(st.st_blocks) * 512, (uintmax_t(st.st_size) + block - 1) / block * block) << name;
         fs::remove(out / name);
     }
     fs::create_directories(out / "m.tga" / "keep");

@@ -46,6 +46,11 @@ bool removeFile(const char* path);
 // folder, a named pipe or a device is never opened (opening a pipe waits
 // for its other end, opening some devices does something), nor waited on.
 std::FILE* openRegularFile(const std::string& path, const char* mode);
+// Sets aside room on disk for a new file about to be written to `bytes`,
+// without changing its size: the file system then allocates its blocks in
+// one step, not page by page as they are written, and has nothing left to
+// allocate when the file is renamed over an older one. A hint only.
+void reserveSpace(std::FILE* file, uint64_t bytes);
 // Size of an open file; -1 when unknown.
 int64_t fileSize(std::FILE* file);
 // Reads up to `size` bytes at `offset` of a file that is read only this way

@@ -120,6 +120,17 @@ std::FILE* openRegularFile(const std::string& path, const char* mode) {
     return f;
 }
 
+void reserveSpace(std::FILE* file, uint64_t bytes) {
+#ifdef __linux__
+    // Where the file system cannot, nothing is done (posix_fallocate would
+    // write zeros instead).
+    if (bytes > 0) (void)::fallocate(fileno(file), FALLOC_FL_KEEP_SIZE, 0, off_t(bytes));
+#else
+    (void)file;
+    (void)bytes;
+#endif
+}
+
 int64_t fileSize(std::FILE* file) {
     struct stat st;
     return ::fstat(fileno(file), &st) == 0 ? int64_t(st.st_size) : -1;

@@ -113,6 +113,8 @@ std::FILE* openRegularFile(const std::string& path, const char* mode) {
     return file;
 }
 
+void reserveSpace(std::FILE*, uint64_t) {}
+
 int64_t fileSize(std::FILE* file) {
     LARGE_INTEGER size;
     return GetFileSizeEx(HANDLE(_get_osfhandle(_fileno(file))), &size) ? int64_t(size.QuadPart) : -1;

@@ -95,6 +95,10 @@ bool AtomicFile::write(const void* data, size_t size) {
     return !failed_;
 }
 
+void AtomicFile::expect(uint64_t total) {
+    if (ok()) os::reserveSpace(file_, total);
+}
+
 bool AtomicFile::commit() {
     if (!ok()) {
         abandon();

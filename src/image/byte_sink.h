@@ -13,6 +13,8 @@ class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual bool write(const void* data, size_t size) = 0;
+    // The whole size about to be written, where the writer knows it.
+    virtual void expect(uint64_t /*total*/) {}
 };
 
 class VectorSink : public ByteSink {
@@ -36,6 +38,7 @@ public:
 
     bool ok() const { return file_ != nullptr && !failed_; }
     bool write(const void* data, size_t size) override;
+    void expect(uint64_t total) override;
     bool commit();
     const std::string& error() const { return error_; }
 

@@ -48,6 +48,7 @@ bool writeTga(ByteSink& out, const ImageView& image) {
     header[16] = uint8_t(image.bytesPerPixel * 8);
     header[17] = image.bottomUp ? 0 : 0x20;
     const size_t bytes = size_t(image.width) * size_t(image.height) * size_t(image.bytesPerPixel);
+    out.expect(sizeof header + bytes);
     return out.write(header, sizeof header) && out.write(image.pixels, bytes);
 }
 
@@ -71,6 +72,7 @@ bool writeBmp(ByteSink& out, const ImageView& image) {
     put32(header + 34, uint32_t(imageBytes));
     put32(header + 38, 2835);
     put32(header + 42, 2835);
+    out.expect(sizeof header + imageBytes);
     if (!out.write(header, sizeof header)) return false;
 
     if (image.bottomUp && rowBytes == paddedRow) return out.write(image.pixels, imageBytes);
@@ -122,6 +124,7 @@ bool writeTgaRows(ByteSink& out, RowSource& rows) {
     put16(header + 14, uint32_t(height) & 0xFFFF);
     header[16] = 24;
     header[17] = 0x20;  // top-left origin: rows go out in the order they come
+    out.expect(sizeof header + uint64_t(width) * uint64_t(height) * 3);
     if (!out.write(header, sizeof header)) return false;
     std::vector<uint8_t> band(size_t(width) * size_t(rows.bandRows()) * 3);
     for (int y = 0; y < height; y += rows.bandRows()) {
