@@ -120,6 +120,13 @@ void BM_BoxFilter(benchmark::State& state) {
 }
 BENCHMARK(BM_BoxFilter)->Arg(2048)->Arg(256)->Unit(benchmark::kMillisecond);
 
+// The windowed load's thumbnail: where its detail lies.
+void BM_DetailCentre(benchmark::State& state) {
+    const std::vector<uint8_t> thumbnail = boxFilter(sample().minimap.data(), 4, 256);
+    for (auto _ : state) benchmark::DoNotOptimize(detailCentre(thumbnail.data(), 256));
+}
+BENCHMARK(BM_DetailCentre)->Unit(benchmark::kMillisecond);
+
 void BM_Checksum(benchmark::State& state) {
     std::vector<uint8_t> data(16u << 20, 0x5A);
     for (auto _ : state) {

@@ -26,7 +26,7 @@ public:
     void uploadStyle(Runtime&, Level& level) override {
         calls.push_back(level.tileAtlas.empty() ? "uploadStyle(no atlas)" : "uploadStyle");
     }
-    bool readRgb(std::vector<uint8_t>& rgb) override {
+    bool readRgb(UnzeroedVector<uint8_t>& rgb) override {
         calls.push_back("readRgb");
         rgb.clear();
         for (size_t i = 0; i < minimap.size(); ++i)

@@ -22,7 +22,7 @@ namespace vant {
 class NoGpuServices : public GpuServices {
 public:
     void uploadStyle(Runtime&, Level&) override {}
-    bool readRgb(std::vector<uint8_t>&) override { return false; }
+    bool readRgb(UnzeroedVector<uint8_t>&) override { return false; }
     void loadInterfaceImages(Runtime&) override {}
     void restartTextures() override {}
     void buildLoadingBackground(Runtime&, const Level&) override {}

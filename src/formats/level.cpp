@@ -8,6 +8,12 @@
 
 namespace vant {
 
+void assignZeros(std::vector<uint8_t>& v, size_t bytes) {
+    v.reserve(bytes);
+    os::populatePages(v.data(), bytes);
+    v.assign(bytes, 0);
+}
+
 bool ZeroedBuffer::allocate(size_t bytes) {
     release();
     if (bytes == 0) return true;

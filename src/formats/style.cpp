@@ -99,7 +99,7 @@ void readSprites(Runtime& rt, ChunkReader& file, const ChunkDirectory& dir, Leve
     // A sprite on the atlas's last page reaches at most one page further;
     // graphics past that never show.
     const FileBytes graphics = file.read(sprg.offset, std::min<uint64_t>(sprg.size, (SpritePages + 1) * PageBytes));
-    level.spriteAtlas.assign(AtlasBytes, 0);
+    assignZeros(level.spriteAtlas, AtlasBytes);
 
     struct Entry {
         uint32_t ptr;
@@ -423,7 +423,7 @@ bool loadStyle(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std
 
     // A style that cannot be read leaves a transparent atlas behind, so the
     // minimap is still drawn from what was loaded.
-    if (level.keepTileAtlas) level.tileAtlas.assign(AtlasBytes, 0);
+    if (level.keepTileAtlas) assignZeros(level.tileAtlas, AtlasBytes);
     else level.releaseTileAtlas();
     level.reducedAtlas.assign(size_t(256) * 256 * 4, 0);
     Palettes pal;

@@ -226,7 +226,7 @@ uint32_t GlServices::reserveTextureName() {
 
 void GlServices::usePaddedTileTexture() { currentTiles_ = paddedTiles_; }
 
-bool GlServices::readRgb(std::vector<uint8_t>& rgb) {
+bool GlServices::readRgb(UnzeroedVector<uint8_t>& rgb) {
     const unsigned name = textureName(minimap_);
     if (!name) return false;
     // Only this read's own errors count: one of an earlier call may still
@@ -238,7 +238,7 @@ bool GlServices::readRgb(std::vector<uint8_t>& rgb) {
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
     if (width != MinimapSize || height != MinimapSize) return false;
-    rgb.assign(size_t(MinimapSize) * MinimapSize * 3, 0);
+    rgb.resize(size_t(MinimapSize) * MinimapSize * 3);
     GLint alignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

@@ -30,7 +30,7 @@ public:
     void uploadMinimap(Runtime& rt, const std::vector<uint8_t>& rgba) override;
     void usePaddedTileTexture() override;
     void uploadStyle(Runtime& rt, Level& level) override;
-    bool readRgb(std::vector<uint8_t>& rgb) override;
+    bool readRgb(UnzeroedVector<uint8_t>& rgb) override;
 
     // Takes the next record for a texture that someone else fills (the
     // thumbnail slots) and returns its fresh texture name; 0 when full.

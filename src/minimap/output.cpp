@@ -1,5 +1,6 @@
 #include "minimap/output.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/runtime.h"
@@ -29,26 +30,26 @@ std::vector<uint8_t> boxFilter(const uint8_t* source, int stride, int size) {
     }
     if (f <= 256) {
         // Sums of at most 65,536 bytes are exact in a 32-bit float, so whole
-        // numbers give the same bytes: trunc(s / (f * f) + 0.5).
+        // numbers give the same bytes: trunc(s / (f * f) + 0.5). The f rows
+        // of a band are first added down each column (a plain pass over the
+        // bytes; f * 255 fits 16 bits), then f columns across.
         const uint32_t area = uint32_t(f) * uint32_t(f), half = area / 2;
-        std::vector<uint32_t> sums(size_t(size) * 3);
+        std::vector<uint16_t> columns(srcRow);
         for (int oy = 0; oy < size; ++oy) {
-            std::fill(sums.begin(), sums.end(), 0u);
+            std::fill(columns.begin(), columns.end(), uint16_t(0));
             for (int j = 0; j < f; ++j) {
                 const uint8_t* row = source + (size_t(oy) * size_t(f) + size_t(j)) * srcRow;
-                for (int ox = 0; ox < size; ++ox) {
-                    uint32_t* s = &sums[size_t(ox) * 3];
-                    const uint8_t* p = row + size_t(ox) * size_t(f) * size_t(stride);
-                    for (int i = 0; i < f; ++i, p += stride) {
-                        s[0] += p[0];
-                        s[1] += p[1];
-                        s[2] += p[2];
-                    }
-                }
+                for (size_t i = 0; i < srcRow; ++i) columns[i] = uint16_t(columns[i] + row[i]);
             }
             uint8_t* o = &out[size_t(oy) * size_t(size) * 3];
             for (int ox = 0; ox < size; ++ox) {
-                const uint32_t* s = &sums[size_t(ox) * 3];
+                uint32_t s[3] = {0, 0, 0};
+                const uint16_t* c = &columns[size_t(ox) * size_t(f) * size_t(stride)];
+                for (int i = 0; i < f; ++i, c += stride) {
+                    s[0] += c[0];
+                    s[1] += c[1];
+                    s[2] += c[2];
+                }
                 o[3 * ox + 0] = uint8_t((s[2] + half) / area);
                 o[3 * ox + 1] = uint8_t((s[1] + half) / area);
                 o[3 * ox + 2] = uint8_t((s[0] + half) / area);
@@ -76,25 +77,48 @@ std::vector<uint8_t> boxFilter(const uint8_t* source, int stride, int size) {
     return out;
 }
 
+namespace {
+// sums[x] += |a[x] - b[x]|, several x at a time: the three rows never
+// overlap. Kept out of line, where the compiler takes that word for it;
+// inlined, it sees rows of one array and goes a pixel at a time (three
+// times slower).
+[[gnu::noinline]] void addDifferences(uint16_t* __restrict sums, const uint8_t* __restrict a, const uint8_t* __restrict b, size_t n) {
+    for (size_t x = 0; x < n; ++x) sums[x] = uint16_t(sums[x] + std::abs(int(a[x]) - int(b[x])));
+}
+}  // namespace
+
 std::array<float, 3> detailCentre(const uint8_t* pixels, int size) {
     int64_t sumX = 127, sumY = 127, count = 1;
-    auto grey = [&](int x, int y) -> int {
-        if (x < 0 || y < 0 || x >= size || y >= size) return 0;
-        const uint8_t* p = pixels + (size_t(y) * size_t(size) + size_t(x)) * 3;
-        return uint8_t(int((p[0] + p[1] + p[2]) / 3.0 + 0.5));
-    };
-    for (int y = 1; y <= size - 2; ++y) {
-        for (int x = 1; x <= size - 2; ++x) {
-            int g[9], n = 0;
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) g[n++] = grey(x + dx, y + dy);
-            int s = 0;
-            for (int a = 0; a < 9; ++a)
-                for (int b = a + 1; b < 9; ++b) s += std::abs(g[a] - g[b]);
+    if (size >= 3) {
+        // Each pixel's grey once (each takes part in nine neighbourhoods).
+        const size_t side = size_t(size);
+        std::vector<uint8_t> grey(side * side);
+        for (size_t i = 0; i < grey.size(); ++i) {
+            const uint8_t* p = pixels + i * 3;
+            grey[i] = uint8_t(int((p[0] + p[1] + p[2]) / 3.0 + 0.5));
+        }
+        // A neighbourhood is detail when the sum S of its 36 differences
+        // gives d = round(S / 9180 * 255) that, read as a signed byte, is
+        // positive: decided once for every S (at most 36 * 255).
+        std::array<bool, 36 * 255 + 1> detail{};
+        for (size_t s = 0; s < detail.size(); ++s) {
             const int d = int(double(s) / 9180.0 * 255.0 + 0.5);
-            if (static_cast<int8_t>(static_cast<uint8_t>(d)) > 0) {
-                sumX += x;
-                sumY += y;
+            detail[s] = static_cast<int8_t>(static_cast<uint8_t>(d)) > 0;
+        }
+        // A row at a time, one pair of neighbours at a time, so the
+        // differences are taken across the row in step.
+        const size_t inner = side - 2;
+        std::vector<uint16_t> sums(inner);
+        for (size_t y = 1; y + 1 < side; ++y) {
+            const uint8_t* at[9];
+            for (size_t k = 0; k < 9; ++k) at[k] = &grey[(y + k / 3 - 1) * side + k % 3];
+            std::fill(sums.begin(), sums.end(), uint16_t(0));
+            for (size_t a = 0; a < 9; ++a)
+                for (size_t b = a + 1; b < 9; ++b) addDifferences(sums.data(), at[a], at[b], inner);
+            for (size_t x = 0; x < inner; ++x) {
+                if (!detail[sums[x]]) continue;
+                sumX += int64_t(x + 1);
+                sumY += int64_t(y);
                 ++count;
             }
         }
@@ -165,7 +189,7 @@ bool saveMinimap(Runtime& rt, std::vector<uint8_t>& minimap, int formatNumber, i
     if (!fromMemory) {
         minimap.clear();
         minimap.shrink_to_fit();
-        std::vector<uint8_t> rgb;
+        UnzeroedVector<uint8_t> rgb;
         if (!options.texture || !options.texture->readRgb(rgb) || rgb.size() < size_t(MinimapSize) * MinimapSize * 3) {
             rt.showMessage(BoxOk, "", "ERROR, couldnt read minimap pixels from memory!");
             return true;

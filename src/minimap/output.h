@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/file_reader.h"
 #include "image/image_writer.h"
 
 namespace vant {
@@ -31,11 +32,12 @@ MinimapLevelLoad loadLevelForMinimap(Runtime& rt, Level& level, const MapList& m
 // The minimap of a level drawn straight at a size, as rows for a writer.
 std::unique_ptr<RowSource> scaledMinimapRows(MinimapBuilder& builder, const Level& level, int size);
 
-// Reads the minimap texture back as 2048 x 2048 RGB bytes (windowed runs).
+// Reads the minimap texture back as 2048 x 2048 RGB bytes (windowed runs),
+// into a buffer that is not cleared first: the read fills it whole.
 class MinimapTextureSource {
 public:
     virtual ~MinimapTextureSource() = default;
-    virtual bool readRgb(std::vector<uint8_t>& rgb) = 0;
+    virtual bool readRgb(UnzeroedVector<uint8_t>& rgb) = 0;
 };
 
 struct ThumbnailSettings {

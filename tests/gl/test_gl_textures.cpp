@@ -111,7 +111,7 @@ TEST_F(GlContext, ALoadUploadsTheAtlasesBackgroundAndMinimap) {
 
     // The minimap: nothing to read until it is uploaded. (That it reads back
     // exactly shows in the thumbnail, the job's picture: WindowedLoad.*.)
-    std::vector<uint8_t> rgb;
+    UnzeroedVector<uint8_t> rgb;
     gpu.reserveMinimapTexture();
     EXPECT_FALSE(gpu.readRgb(rgb));
     const std::vector<uint8_t> minimap = patterned(MinimapSize);
