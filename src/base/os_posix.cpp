@@ -11,6 +11,10 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/mman.h>
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
 #include <sys/stat.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -123,8 +127,11 @@ std::FILE* openRegularFile(const std::string& path, const char* mode) {
 void reserveSpace(std::FILE* file, uint64_t bytes) {
 #ifdef __linux__
     // Where the file system cannot, nothing is done (posix_fallocate would
-    // write zeros instead).
-    if (bytes > 0) (void)::fallocate(fileno(file), FALLOC_FL_KEEP_SIZE, 0, off_t(bytes));
+    // write zeros instead). A file system in memory has no blocks to
+    // allocate: reserving there would only clear pages the writing fills.
+    struct statfs fs {};
+    if (bytes == 0 || ::fstatfs(fileno(file), &fs) != 0 || fs.f_type == TMPFS_MAGIC) return;
+    (void)::fallocate(fileno(file), FALLOC_FL_KEEP_SIZE, 0, off_t(bytes));
 #else
     (void)file;
     (void)bytes;
