@@ -121,7 +121,7 @@ void styles() {
         {"no_ppal", rawContainer("GBST", {{"PALX", u16s({1, 2, 3})}, {"TILE", filled(512, 3)},
                                           {"SPEC", u16s({1, 0, 2, 0, 2000, 1023})}})},
         {"sprites_off_page", far.bytes()}};
-    for (const char* h : {"style", "style_windowed"}) put(h, seeds);
+    put("style", seeds);
 }
 
 MapWriter sampleMap() {
@@ -160,7 +160,7 @@ void maps() {
                                               {"PSXM", filled(32, 0x41)}, {"UMAP", filled(24, 1)}})},
         {"lying_records", rawContainer("GBMP", {{"ZONE", {1, 2, 3, 4, 5, 250, 'a'}, 0xFFFFFFFFu},
                                                 {"ANIM", {4, 0, 0, 0, 255, 0, 1, 0}, 0x80000000u}})}};
-    for (const char* h : {"map", "map_windowed"}) put(h, seeds);
+    put("map", seeds);
     // A DMAP of nothing but lies: every base entry, height and number wild.
     ByteVec dmap(65536 * 4, 0xFF);
     for (size_t i = 0; i < 65536; i += 7) std::fill_n(&dmap[4 * i], 4, 0);

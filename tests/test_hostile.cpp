@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -104,8 +103,8 @@ TEST_F(Hostile, LyingSizesAllocateNoMoreThanTheFileOrTheFixedStores) {
     }
 }
 
-// UMAP records: MapLoad.UmapWinsOverDmapAndHoldsTheBlocksInFileOrder.
-TEST_F(Hostile, ZoneAndAnimationRecordsStopAtTheChunkEnd) {
+// Records cut off by their chunk (UMAP records: MapLoad.UmapWins*).
+TEST_F(Hostile, RecordsAndTheSpriteIndexStopAtTheChunkEnd) {
     MapWriter writer;
     writer.addZone({1, 10, 20, 5, 3, "Dock"});
     writer.addZone({2, 0, 0, 2, 2, "Lights"});
@@ -123,18 +122,16 @@ TEST_F(Hostile, ZoneAndAnimationRecordsStopAtTheChunkEnd) {
     ASSERT_EQ(level.map.animations.size(), 1u);
     EXPECT_EQ(level.map.animations[0].base, 20);
     EXPECT_EQ(level.map.tileToAnimation[30], -1);
-}
 
-TEST_F(Hostile, SpriteIndexStopsAtTheChunkEndAndTheGraphics) {
-    StyleWriter writer;
-    writer.setVirtualPalette(0, 0);
-    writer.setColour(0, 1, Rgb{10, 20, 30});
-    writer.setSpriteGraphics(ByteVec(2 * 256, 1));
-    writer.addSprite(0, 2, 2);
-    writer.addSprite(256 + 255, 200, 200);            // runs off its page and off the graphics
-    writer.addSprite(512, 1, 1);                      // ptr at the end of the graphics: dropped
-    writer.addChunk("XTRA", u32s({0, 0x00000101u}));  // would read as one more good entry
-    ASSERT_TRUE(loadWindowed("sprites.sty", writer.bytes()));
+    StyleWriter style;
+    style.setVirtualPalette(0, 0);
+    style.setColour(0, 1, Rgb{10, 20, 30});
+    style.setSpriteGraphics(ByteVec(2 * 256, 1));
+    style.addSprite(0, 2, 2);
+    style.addSprite(256 + 255, 200, 200);            // runs off its page and off the graphics
+    style.addSprite(512, 1, 1);                      // ptr at the end of the graphics: dropped
+    style.addChunk("XTRA", u32s({0, 0x00000101u}));  // would read as one more good entry
+    ASSERT_TRUE(loadWindowed("sprites.sty", style.bytes()));
     ASSERT_EQ(level.sprites.size(), 2u);
     EXPECT_EQ(level.sprites[1].x, 255);
     EXPECT_EQ(level.sprites[1].y, 1);

@@ -60,7 +60,7 @@ Bytes positionAtlas() {
 
 }  // namespace
 
-TEST(InterfacePictures, ConversionsAndShortSources) {
+TEST(InterfacePictures, ConversionsShortSourcesAndPatterns) {
     using C = PictureConversion;
     const std::vector<std::tuple<TextureRecord, C, Bytes>> cases = {
         // Red for all four bytes, rows reversed: top row (200, 10, 10), bottom (7, 8, 9).
@@ -76,10 +76,8 @@ TEST(InterfacePictures, ConversionsAndShortSources) {
         {picture(2, 2, 4, Bytes(16, 9)), C::RedEverywhere, Bytes(16, 9)}};
     for (size_t i = 0; i < cases.size(); ++i)
         EXPECT_EQ(convertInterfacePicture(std::get<0>(cases[i]), std::get<1>(cases[i])), std::get<2>(cases[i])) << i;
-}
 
-TEST(InterfacePictures, Patterns) {
-    // Checkerboard: grey 217 in the top-left and bottom-right quarters, white
+    // Patterns. Checkerboard: grey 217 in the top-left and bottom-right quarters, white
     // elsewhere, row and column 8 included. Stripes: white, opaque where
     // (x + y) mod 16 < 8, clear elsewhere.
     const Px white{255, 255, 255, 255}, grey{217, 217, 217, 255}, clear{255, 255, 255, 0};

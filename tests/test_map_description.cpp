@@ -33,7 +33,7 @@ protected:
     MapDescription d;
 };
 
-TEST_F(MapDescriptionFile, HeaderKeysAndPaths) {
+TEST_F(MapDescriptionFile, HeaderKeysPathsAndLineRules) {
     std::filesystem::create_directories(dir.path / "missions");
     ASSERT_TRUE(saveText(dir.file("missions/m1.mis"), "source"));
     ASSERT_TRUE(
@@ -51,22 +51,7 @@ TEST_F(MapDescriptionFile, HeaderKeysAndPaths) {
     EXPECT_TRUE(parseMapDescription(d, dir.path.string() + "\\b.mmp"));
     EXPECT_EQ(d.descriptionFile, dir.file("b.mmp"));
     EXPECT_EQ(fields(), "gmp= sty=~/x.sty scr= mis= desc= players=1 name=b.mmp");
-}
 
-TEST_F(MapDescriptionFile, OnlyTheHeaderMayComeFirst) {
-    for (const char* text : {"\n[MapFiles]\n", "\xEF\xBB\xBF[MapFiles]\n", "gmpfile=a.gmp\n[MapFiles]\n"}) {
-        EXPECT_FALSE(parse(text)) << text;
-        EXPECT_EQ(fields(), "gmp= sty= scr= mis= desc= players=1 name=") << text;  // not completed
-    }
-    EXPECT_TRUE(parse("[mapfiles]"));  // no line break: read to the end
-    EXPECT_EQ(d.displayName, "m.mmp");
-    // A file that cannot be opened: true, nothing read, not completed.
-    d = MapDescription{};
-    EXPECT_TRUE(parseMapDescription(d, dir.file("missing.mmp")));
-    EXPECT_EQ(d.displayName, "");
-}
-
-TEST_F(MapDescriptionFile, KeyLineRules) {
     // The last of a key wins; lines without "=" and other sections change
     // nothing; "scrfile=" as the very last bytes is a single part.
     ASSERT_TRUE(
@@ -84,6 +69,19 @@ TEST_F(MapDescriptionFile, KeyLineRules) {
     d.playercount = 9;
     ASSERT_TRUE(parseMapDescription(d, dir.file("m.mmp")));
     EXPECT_EQ(d.styfile + " " + std::to_string(d.playercount), "old/style.sty 9");
+}
+
+TEST_F(MapDescriptionFile, OnlyTheHeaderMayComeFirst) {
+    for (const char* text : {"\n[MapFiles]\n", "\xEF\xBB\xBF[MapFiles]\n", "gmpfile=a.gmp\n[MapFiles]\n"}) {
+        EXPECT_FALSE(parse(text)) << text;
+        EXPECT_EQ(fields(), "gmp= sty= scr= mis= desc= players=1 name=") << text;  // not completed
+    }
+    EXPECT_TRUE(parse("[mapfiles]"));  // no line break: read to the end
+    EXPECT_EQ(d.displayName, "m.mmp");
+    // A file that cannot be opened: true, nothing read, not completed.
+    d = MapDescription{};
+    EXPECT_TRUE(parseMapDescription(d, dir.file("missing.mmp")));
+    EXPECT_EQ(d.displayName, "");
 }
 
 TEST(MapDisplayName, CutBeforeThePlayerCountOrTheSourceName) {

@@ -119,7 +119,7 @@ TEST_F(Recent, UpdatesMoveKnownMapsToTheEndAndReuseTheLeastRecentSlot) {
     EXPECT_EQ(readFile("recent_maps.txt"), "");
 }
 
-TEST(SettingsFiles, GamePathFromTheLastFileThatNamesIt) {
+TEST(SettingsFiles, GamePathFromTheLastFileThatNamesItAndDataFileLookup) {
     WorkFolder folder;
     Settings settings;
     writeFile("settings_default.cfg", "Thumbnails = JPG\r\n  VANT_Path =  /Games/Default/VANT.exe \r\n");
@@ -137,10 +137,8 @@ TEST(SettingsFiles, GamePathFromTheLastFileThatNamesIt) {
         readSettingsFile(settings, "a.cfg");
         EXPECT_EQ(settings.gamePath, path);
     }
-}
 
-TEST(DataFileLookup, OnlyMissingPathsAreReplacedByWhatTheDataFolderHas) {
-    WorkFolder folder;
+    // Data file lookup: only missing paths are replaced by what the data folder has.
     fs::create_directories("game/data");
     for (const char* name : {"game/data/level.gmp", "game/data/here.sty", "here.sty"}) writeFile(name, "x");
     // Path, folder (none: the game folder), what it becomes.

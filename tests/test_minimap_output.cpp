@@ -18,27 +18,6 @@ using namespace vant::test;
 
 namespace {
 
-class SampleCity : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        dir_ = new TempFolder;
-        ASSERT_EQ(makeSampleCity(dir_->path()).status, 0);
-    }
-    static void TearDownTestSuite() { delete dir_; }
-    // Loaded as the job loads it, with or without the full tile atlas.
-    static void load(Level& level, bool keepAtlas = false, int tintMode = 1) {
-        Runtime rt;
-        rt.headless = true;
-        rt.waterTintMode = tintMode;
-        level.keepTileAtlas = keepAtlas;
-        level.map.clear();
-        ASSERT_TRUE(loadStyle(rt, level, MapList(), -1, (*dir_ / "sample.sty").string()));
-        ASSERT_TRUE(loadMap(rt, level, MapList(), -1, (*dir_ / "sample.gmp").string()));
-    }
-    static TempFolder* dir_;
-};
-TempFolder* SampleCity::dir_ = nullptr;
-
 // Red 30, green 20, blue 10 over a bottom half of blue 200.
 ByteVec twoToneMinimap() {
     ByteVec m(MinimapBytes);
@@ -56,11 +35,23 @@ std::vector<int> words(const std::vector<uint8_t>& bgr) {
     return w;
 }
 
-TEST_F(SampleCity, EveryWayOfDrawingGivesThePlainPicture) {
+TEST(SampleCity, EveryWayOfDrawingGivesThePlainPicture) {
+    TempFolder dir;
+    ASSERT_EQ(makeSampleCity(dir.path()).status, 0);
+    // Loaded as the job loads it, with or without the full tile atlas; the
+    // job's loaders skip the checksum.
+    auto load = [&](Level& level, bool keepAtlas, int tintMode = 1) {
+        Runtime rt;
+        rt.headless = true;
+        rt.waterTintMode = tintMode;
+        level.keepTileAtlas = keepAtlas;
+        level.checksum.setEnabled(keepAtlas);
+        level.map.clear();
+        return loadStyle(rt, level, MapList(), -1, (dir / "sample.sty").string()) &&
+               loadMap(rt, level, MapList(), -1, (dir / "sample.gmp").string());
+    };
     Level plain, quick;
-    quick.checksum.setEnabled(false);  // as the job does: its loaders skip the sum
-    load(plain, true);
-    load(quick);
+    ASSERT_TRUE(load(plain, true) && load(quick, false));
     ASSERT_EQ(plain.tileAtlas.size(), AtlasBytes);
     EXPECT_TRUE(quick.tileAtlas.empty());
     EXPECT_NE(plain.checksum.value(), 0u);
@@ -97,19 +88,16 @@ TEST_F(SampleCity, EveryWayOfDrawingGivesThePlainPicture) {
     size_t drawn = 0;
     for (size_t i = 3; i < full.size(); i += 4) drawn += full[i] == 255;
     EXPECT_GT(drawn, full.size() / 4 * 9 / 10);
-}
 
-TEST_F(SampleCity, ReductionWithoutTheAtlasMatchesWithTintOnAndOff) {
     // Without atlas or checksum the reduction is summed straight from the
-    // colour numbers, tinted water tiles through their own colours.
+    // colour numbers, tinted water tiles through their own colours: also
+    // with the tint off and always on.
     std::vector<uint8_t> reductions[2];
     for (int mode : {0, 2}) {
-        Level full, quick;
-        quick.checksum.setEnabled(false);
-        load(full, true, mode);
-        load(quick, false, mode);
-        EXPECT_EQ(reduceAtlas(full.tileAtlas), quick.reducedAtlas) << mode;
-        reductions[mode / 2] = quick.reducedAtlas;
+        Level withAtlas, without;
+        ASSERT_TRUE(load(withAtlas, true, mode) && load(without, false, mode));
+        EXPECT_EQ(reduceAtlas(withAtlas.tileAtlas), without.reducedAtlas) << mode;
+        reductions[mode / 2] = without.reducedAtlas;
     }
     EXPECT_NE(reductions[0], reductions[1]) << "the sample has water to tint";
 }
@@ -178,10 +166,12 @@ TEST(MinimapOutput, DetailCentre) {
         std::copy(colour.begin(), colour.end(), &pic[(50 * size + 100) * 3]);
         EXPECT_EQ(centre(size), want) << int(colour[0]) << "," << int(colour[1]) << "," << int(colour[2]);
     }
-    // A checkerboard: every neighbourhood holds 5 and 4 of 0 and 255,
-    // S = 20 * 255 = 5100, d = 141.7 -> 142 >= 128: nothing counts.
-    for (size_t i = 0; i < pic.size(); ++i) pic[i] = (i / 3 % size + i / 3 / size) % 2 ? 255 : 0;
-    EXPECT_EQ(centre(size), middle);
+    // A checkerboard over rows 0 to 127: inside, each neighbourhood holds 5
+    // and 4 of 0 and 255, S = 20 * 255, d = 141.7 -> 142; those on row 127
+    // hold 3 and 6, S = 18 * 255, d = 127.5 -> 128. Both are negative as
+    // signed bytes: only row 128 counts (S of 8 or 14 times 255).
+    for (size_t i = 0; i < pic.size(); ++i) pic[i] = i / 3 / size < 128 && (i / 3 % size + i / 3 / size) % 2 ? 255 : 0;
+    EXPECT_EQ(centre(size), (std::array<float, 2>{127.0f, 128.0f}));
 }
 
 TEST(MinimapOutput, ThumbnailsTakeQuality95AndOnlyWindowedOnesAreCentred) {

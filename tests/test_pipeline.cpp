@@ -141,12 +141,11 @@ TEST_F(Pipeline, HeadlessRunHasNoContextAndTouchesNoOutputs) {
     EXPECT_EQ(readFile("recent_maps.txt"), "keep me\r\n");
 }
 
-TEST(LoadLog, DateWithoutLeadingZerosForDayAndMonth) {
+TEST(LoadLogAndProgressLines, DatesWithoutLeadingZerosAndLinesCapped) {
     const std::time_t seconds = 1796450549;  // 2026-12-05 06:02:29 UTC
     EXPECT_EQ(formatLogDate(seconds, 123), "5.12.2026 - 06:02:29 [0123]");
-}
 
-TEST(ProgressLines, HundredLinesOf99AtMostAndDotsRewriteTheirLine) {
+    // Progress lines: a hundred of 99 bytes at most; dots rewrite their line.
     Runtime rt;
     rt.addProgressLine("%s", std::string(150, 'x').c_str());
     rt.setProgressDots("Held", 0);

@@ -72,11 +72,9 @@ const Px Clear{0, 0, 0, 0};
 
 }  // namespace
 
-TEST(Minimap, NoBlocksAndNoAtlasGiveTransparentBlack) {
-    EXPECT_EQ(MinimapBuilder().build(Level{}), std::vector<uint8_t>(MinimapBytes, 0));
-}
-
 TEST(Minimap, CellPositionsLightingAndSlopeShades) {
+    // No blocks and no atlas: transparent black.
+    EXPECT_EQ(MinimapBuilder().build(Level{}), std::vector<uint8_t>(MinimapBytes, 0));
     Canvas c;
     c.fillTile(1, {200, 100, 50, 255});
     c.fillTile(2, {10, 20, 30, 0});    // alpha 0, still drawn opaque

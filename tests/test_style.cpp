@@ -20,40 +20,36 @@ ByteVec countingPpal(int pages) {
     return v;
 }
 
-// Writes a style file of these chunks, in order, and loads it headless.
-bool load(Level& level, const std::string& path, const std::vector<Chunk>& chunks, int tintMode = 1) {
-    ChunkFileWriter file("GBST");
-    for (const Chunk& c : chunks) file.add(c);
-    EXPECT_TRUE(saveBytes(path, file.bytes()));
-    Runtime rt;
-    rt.headless = true;
-    rt.waterTintMode = tintMode;
-    MapList maps;
-    return loadStyle(rt, level, maps, -1, path);
-}
+// A style file of these chunks, in order, loaded headless.
+struct Styles : LevelFiles {
+    bool load(const std::string& name, const std::vector<RawChunk>& chunks, int tintMode = 1) {
+        rt.headless = true;
+        rt.waterTintMode = tintMode;
+        EXPECT_TRUE(saveBytes(dir.file(name), rawChunkFile("GBST", chunks)));
+        return loadStyle(rt, level, maps, -1, dir.file(name));
+    }
+};
 
 }  // namespace
 
 // Page layout, colour order and the checksum are covered by
 // StyleWriter.AtlasAndChecksumMatchAnIndependentDecode.
 TEST(StylePalettes, OddPalxSizeReadsOneByteBeyondTheChunk) {
-    TempDir dir;
     // Entry 1 takes 0x05 and the first byte after the chunk (the next chunk's
     // type, 0x01): palette 0x0105 = 261, page 4, column 5.
     ByteVec tile(65536, 0);
     tile[0] = tile[64] = 2;  // colour 2 at the first pixel of tiles 0 and 1
-    Level level;
-    ASSERT_TRUE(load(level, dir.file("odd.sty"),
-                     {{"PALX", {2, 0, 5}}, {"\x01QQQ", {}}, {"PPAL", countingPpal(5)}, {"TILE", tile}}));
+    Styles s;
+    ASSERT_TRUE(s.load("odd.sty", {{"PALX", {2, 0, 5}}, {"\x01QQQ", {}}, {"PPAL", countingPpal(5)}, {"TILE", tile}}));
+    const Level& level = s.level;
     EXPECT_EQ(atlasPixel(level, 0, 0), (Px{0x40, 0, 130, 255}));   // palette 2, colour 2: entry 2 * 64 + 2
     EXPECT_EQ(atlasPixel(level, 64, 0), (Px{0x41, 0, 133, 255}));  // entry 4 * 16384 + 2 * 64 + 5
 }
 
 TEST(StyleWater, TintByModeAndSignature) {
-    TempDir dir;
     // Tile 1 is water (group 2), tile 2 is not; both show colour 1 of palette
     // 0, grey 100. Tiles 608 to 619 may carry the signature.
-    auto water = [&](int pages, bool signature, bool spoil619, int mode, Level& level) {
+    auto water = [&](int pages, bool signature, bool spoil619, int mode, Styles& s) {
         ByteVec ppal(65536, 0);
         std::fill_n(&ppal[64 * 4], 3, 100);
         ByteVec tile(size_t(pages) * 65536, 0);
@@ -67,8 +63,7 @@ TEST(StyleWater, TintByModeAndSignature) {
             std::copy_n(sig[s], 4, &tile[38 * 65536 + (s / 4) * 64 * 256 + (s % 4) * 64]);
         if (spoil619) tile[38 * 65536 + 2 * 64 * 256 + 3 * 64 + 3] = 205;  // 611 still matches
         const ByteVec palx(32 * size_t(pages), 0);
-        ASSERT_TRUE(load(level, dir.file("water.sty"),
-                         {{"PALX", palx}, {"PPAL", ppal}, {"SPEC", u16s({0, 0, 1})}, {"TILE", tile}}, mode));
+        ASSERT_TRUE(s.load("water.sty", {{"PALX", palx}, {"PPAL", ppal}, {"SPEC", u16s({0, 0, 1})}, {"TILE", tile}}, mode));
     };
     const Px tinted{67, 84, 113, 255}, plain{100, 100, 100, 255};  // 100 times 0.67, 0.84, 1.13
     struct Case { int pages; bool signature, spoil; int mode; bool tint; };
@@ -78,8 +73,9 @@ TEST(StyleWater, TintByModeAndSignature) {
     std::vector<uint32_t> checksums;
     for (const Case& k : cases) {
         SCOPED_TRACE(std::to_string(k.pages) + " pages, mode " + std::to_string(k.mode));
-        Level level;
-        water(k.pages, k.signature, k.spoil, k.mode, level);
+        Styles s;
+        water(k.pages, k.signature, k.spoil, k.mode, s);
+        const Level& level = s.level;
         EXPECT_EQ(level.waterTint, k.tint);
         EXPECT_EQ(atlasPixel(level, 64, 0), k.tint ? tinted : plain);
         EXPECT_EQ(atlasPixel(level, 128, 0), plain);  // tile 2 is not water
@@ -90,22 +86,22 @@ TEST(StyleWater, TintByModeAndSignature) {
 }
 
 TEST(StyleSurfaceGroups, SkippedValuesMissingChunkAndBilCorrections) {
-    TempDir dir;
     // 0 separates groups; 2,000 is skipped without moving to another group;
     // a tile named twice keeps the last group. Only "bil.sty" itself is corrected.
-    Level level;
-    ASSERT_TRUE(load(level, dir.file("xbil.sty"), {{"SPEC", u16s({5, 2000, 7, 0, 9, 5, 1023, 1024})}}));
+    Styles s;
+    const Level& level = s.level;
+    ASSERT_TRUE(s.load("xbil.sty", {{"SPEC", u16s({5, 2000, 7, 0, 9, 5, 1023, 1024})}}));
     EXPECT_FALSE(level.styleIsBil);
     const std::vector<std::pair<int, int>> groups = {{7, 0}, {9, 1}, {5, 1}, {1023, 1}, {12, 0xFFFF}};
     for (auto [t, g] : groups) EXPECT_EQ(level.surfaceGroup[size_t(t)], g) << t;
     // Without "SPEC" the table keeps what it held.
-    ASSERT_TRUE(load(level, dir.file("none.sty"), {{"PALB", ByteVec(16, 0)}}));
+    ASSERT_TRUE(s.load("none.sty", {{"PALB", ByteVec(16, 0)}}));
     for (auto [t, g] : groups) EXPECT_EQ(level.surfaceGroup[size_t(t)], g) << t;
 
     // Any letter case, in any folder. {tile, group} after the corrections:
     // named tiles, range ends and tiles left alone.
-    std::filesystem::create_directories(dir.path / "maps");
-    ASSERT_TRUE(load(level, dir.file("maps/Bil.Sty"), {{"SPEC", u16s({0, 0, 565, 100, 77, 3})}}));
+    std::filesystem::create_directories(s.dir.path / "maps");
+    ASSERT_TRUE(s.load("maps/Bil.Sty", {{"SPEC", u16s({0, 0, 565, 100, 77, 3})}}));
     EXPECT_TRUE(level.styleIsBil);
     for (auto [t, g] : std::vector<std::pair<int, int>>{
              {565, 6}, {77, 1}, {3, 5}, {945, 0}, {256, 1}, {273, 1}, {100, 2}, {998, 0xFFFF}})
@@ -113,15 +109,12 @@ TEST(StyleSurfaceGroups, SkippedValuesMissingChunkAndBilCorrections) {
 }
 
 TEST(StyleLoad, FailuresAreReported) {
-    TempDir dir;
-    RecordedBoxes r(false);
-    Level level;
-    MapList maps;
-    EXPECT_FALSE(loadStyle(r.rt, level, maps, 0, dir.file("x.sty")));
+    LevelFiles f;  // windowed: the boxes show
+    EXPECT_FALSE(loadStyle(f.rt, f.level, f.maps, 0, f.dir.file("x.sty")));
     // With a map-list entry, an empty name takes its style path.
-    maps.entries.push_back(MapDescription{});
-    maps.entries[0].styfile = dir.file("gone.sty");
-    EXPECT_FALSE(loadStyle(r.rt, level, maps, 0, ""));
-    EXPECT_EQ(r.boxes, (std::vector<std::string>{"ERROR|Cannot load map",
-                                                 "ERROR|STY file was not found: \"" + dir.file("gone.sty") + "\""}));
+    f.maps.entries.push_back(MapDescription{});
+    f.maps.entries[0].styfile = f.dir.file("gone.sty");
+    EXPECT_FALSE(loadStyle(f.rt, f.level, f.maps, 0, ""));
+    EXPECT_EQ(f.boxes, (std::vector<std::string>{"ERROR|Cannot load map",
+                                                 "ERROR|STY file was not found: \"" + f.dir.file("gone.sty") + "\""}));
 }

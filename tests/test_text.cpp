@@ -11,7 +11,7 @@
 using namespace vant;
 using V = std::vector<std::string>;
 
-TEST(PathHelpers, SeparatorsAndExtensions) {
+TEST(PathHelpers, SeparatorsExtensionsAndTrim) {
     // Any backslash wins over the slashes, even those after it.
     EXPECT_EQ(fileNameOf("a/b\\c/d.txt", true), "c/d.txt");
     EXPECT_EQ(fileExtension("shot.TGA", true), "tga");
@@ -21,10 +21,7 @@ TEST(PathHelpers, SeparatorsAndExtensions) {
     EXPECT_EQ(directoryOf("D:\\maps\\city.gmp", true), "D:/maps");
     EXPECT_EQ(stripExtension("maps.old/city"), "maps");  // looks at the whole path
     EXPECT_EQ(sanitizeFileName("A. #!\\/:*?\"<>|'\x80\xFF"), "A. #!_________'\x80\xFF");
-}
-
-// Splitting is checked through the settings and recent-maps files.
-TEST(TextHelpers, Trim) {
+    // Trimming; splitting is checked through the settings and recent-maps files.
     EXPECT_EQ(trimBlanks(std::string("\t\0a b\r\n\x01\x1F", 9)), "a b");
     EXPECT_EQ(trimBlanks("\xA0x\xFF"), "\xA0x\xFF");  // bytes 128..255 are no blanks
 }
@@ -50,7 +47,7 @@ TEST(FileHelpers, LinesAndAppending) {
     EXPECT_FALSE(fileExists(dir.file("missing/x.txt")));
 }
 
-TEST(Options, NumbersAndFlags) {
+TEST(Options, NumbersFlagsNamesValuesAndTokens) {
     const std::vector<std::pair<const char*, bool>> flags = {{"yes", true},  {"True", false}, {"", false},
                                                              {"  -3", true}, {"- 3", false},  {"0x1", false}};
     for (const auto& [text, on] : flags) EXPECT_EQ(parseBool(text), on) << text;
@@ -58,9 +55,7 @@ TEST(Options, NumbersAndFlags) {
     const std::vector<std::pair<const char*, int>> sides = {{"256", 256},   {"257", 512},  {"1024", 1024},
                                                             {"1025", 2048}, {"abc", 256}, {"99999999999999999999", 2048}};
     for (const auto& [text, side] : sides) EXPECT_EQ(clampedMinimapSide(text), side) << text;
-}
 
-TEST(Options, NamesValuesAndTokens) {
     const CommandLine t{"-a", "1", "-x", "first", "-x", "second", "-out", "-size", "-last"};
     EXPECT_TRUE(hasOption(t, "-last"));
     EXPECT_FALSE(hasOption(t, "-A"));

@@ -67,7 +67,7 @@ uint32_t tgaPixel(const std::string& tga, int side, int x, int y) {
 
 TEST(Vantmap, SamePicturesAsTheEditorAndAFailedLevelAmongGoodOnes) {
     test::TempFolder home;
-    for (const char* dir : {"levels", "shots", "bin", "pack", "out"}) fs::create_directories(home / dir);
+    for (const char* dir : {"levels", "shots", "bin"}) fs::create_directories(home / dir);
     ASSERT_EQ(test::makeSampleCity(home / "levels").status, 0);
     const fs::path vantedit = test::installBinary(home / "bin");
     for (const char* ext : {"tga", "jpg"}) {
@@ -83,30 +83,6 @@ TEST(Vantmap, SamePicturesAsTheEditorAndAFailedLevelAmongGoodOnes) {
         EXPECT_TRUE(test::readFile(edited) == test::readFile(home / "shots" / (std::string("m.") + ext))) << ext;
     }
 
-    // Two good levels and one whose map is missing, into one folder that
-    // already holds a picture for the missing one.
-    writeStyle(home / "pack/city.sty");
-    ASSERT_TRUE(saveBytes((home / "pack/a.gmp").string(), cityMap().bytes()));
-    ASSERT_TRUE(saveBytes((home / "pack/b.gmp").string(), cityMap(false).bytes()));
-    for (const char* name : {"a", "b", "c"}) writeLevel(home / "pack", name);
-    test::writeFile(home / "out/c.png", "old picture");
-    const RunResult r = vantmap(home.path(), {"render", "pack/a.mmp", "pack/c.mmp", "pack/b.mmp", "-o", "out", "-j", "2"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.stdErr.find("vantmap: pack/c.gmp: cannot open: No such file or directory\n"), std::string::npos)
-        << r.stdErr;
-    EXPECT_EQ(test::readFile(home / "out/c.png"), "old picture");
-    for (const char* name : {"out/a.png", "out/b.png"}) EXPECT_EQ(test::readFile(home / name).substr(1, 3), "PNG");
-    EXPECT_EQ(std::distance(fs::directory_iterator(home / "out"), {}), 3);
-
-    // A style cut short is damage: nothing written without --force.
-    const std::string style = test::readFile(home / "pack/city.sty");
-    test::writeFile(home / "pack/city.sty", style.substr(0, style.size() - 1000));
-    EXPECT_EQ(vantmap(home.path(), {"render", "pack/a.mmp", "-o", "cut.tga"}).status, 1);
-    EXPECT_FALSE(fs::exists(home / "cut.tga"));
-    const RunResult forced = vantmap(home.path(), {"render", "pack/a.mmp", "-o", "cut.tga", "--force"});
-    EXPECT_EQ(forced.status, 1);
-    EXPECT_NE(forced.stdErr.find("vantmap: pack/city.sty: chunk TILE is cut short"), std::string::npos) << forced.stdErr;
-    EXPECT_TRUE(fs::exists(home / "cut.tga"));
 }
 
 TEST(Vantmap, UsageErrorsHelpAndVersion) {
@@ -135,25 +111,51 @@ TEST(Vantmap, UsageErrorsHelpAndVersion) {
     EXPECT_TRUE(fs::is_empty(home.path()));
 }
 
-TEST(Vantmap, HiddenLayersAndZonesShowInThePicture) {
+// Levels of the project's writers: a batch with a failed level among good
+// ones, hidden layers, zones, the info report, a damaged style.
+TEST(Vantmap, BatchHiddenLayersZonesInfoAndDamage) {
     test::TempFolder home;
-    writeStyle(home / "city.sty");
-    ASSERT_TRUE(saveBytes((home / "full.gmp").string(), cityMap().bytes()));
-    ASSERT_TRUE(saveBytes((home / "bare.gmp").string(), cityMap(false).bytes()));
+    const fs::path pack = home / "pack";
+    fs::create_directories(home / "out");
+    fs::create_directories(pack);
+    writeStyle(pack / "city.sty");
+    const MapWriter map = cityMap();
+    ASSERT_TRUE(saveBytes((pack / "a.gmp").string(), map.bytes()));
+    ASSERT_TRUE(saveBytes((pack / "b.gmp").string(), cityMap(false).bytes()));
+    // A map cut inside its zones is drawn whole: a warning. Cut inside its
+    // block map, the level cannot be read.
+    std::vector<uint8_t> cut = map.bytes();
+    cut.resize(cut.size() - 10);  // into the ZONE chunk, the last one
+    ASSERT_TRUE(saveBytes((pack / "zonecut.gmp").string(), cut));
+    cut.resize(cut.size() / 2);
+    ASSERT_TRUE(saveBytes((pack / "cut.gmp").string(), cut));
+    for (const char* name : {"a", "b", "c", "zonecut", "cut"}) writeLevel(pack, name);
+
+    // Two good levels and one whose map is missing, into one folder that
+    // already holds a picture for the missing one.
+    test::writeFile(home / "out/c.png", "old picture");
+    const RunResult r = vantmap(home.path(), {"render", "pack/a.mmp", "pack/c.mmp", "pack/b.mmp", "-o", "out", "-j", "2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.stdErr.find("vantmap: pack/c.gmp: cannot open: No such file or directory\n"), std::string::npos)
+        << r.stdErr;
+    EXPECT_EQ(test::readFile(home / "out/c.png"), "old picture");
+    for (const char* name : {"out/a.png", "out/b.png"}) EXPECT_EQ(test::readFile(home / name).substr(1, 3), "PNG");
+    EXPECT_EQ(std::distance(fs::directory_iterator(home / "out"), {}), 3);
+
     auto render = [&](const std::string& map, std::vector<std::string> extra) {
         std::vector<std::string> args = {"render", map, "--style", "city.sty", "--size", "256", "-o", "p.tga"};
         args.insert(args.end(), extra.begin(), extra.end());
-        EXPECT_EQ(vantmap(home.path(), args).status, 0);
-        return test::readFile(home / "p.tga");
+        EXPECT_EQ(vantmap(pack, args).status, 0);
+        return test::readFile(pack / "p.tga");
     };
-    const std::string full = render("full.gmp", {}), bare = render("bare.gmp", {});
+    const std::string full = render("a.gmp", {}), bare = render("b.gmp", {});
     EXPECT_NE(full, bare);
-    EXPECT_EQ(render("full.gmp", {"--hide-layer", "2"}), bare);
-    EXPECT_EQ(render("full.gmp", {"--hide-layer", "2", "--hide-layer", "0"}), render("bare.gmp", {"--hide-layer", "0"}));
+    EXPECT_EQ(render("a.gmp", {"--hide-layer", "2"}), bare);
+    EXPECT_EQ(render("a.gmp", {"--hide-layer", "2", "--hide-layer", "0"}), render("b.gmp", {"--hide-layer", "0"}));
 
     // At 256 pixels a square is a pixel: the Docks outline (a navigation
     // zone, cyan) runs along squares 100..159 x 120..169, on black.
-    const std::string zones = render("bare.gmp", {"--zones"});
+    const std::string zones = render("b.gmp", {"--zones"});
     for (const auto& [x, y, want] : std::vector<std::array<uint32_t, 3>>{
              {100, 150, 0x00FFFF}, {159, 150, 0x00FFFF}, {130, 169, 0x00FFFF}, {99, 150, 0}, {150, 160, 0}})
         EXPECT_EQ(tgaPixel(zones, 256, int(x), int(y)), want) << x << "," << y;
@@ -161,34 +163,16 @@ TEST(Vantmap, HiddenLayersAndZonesShowInThePicture) {
     EXPECT_NE(tgaPixel(zones, 256, 200, 10), 0u);
     for (int x : {20, 100, 130})  // the picture under the outlines is unchanged
         EXPECT_EQ(tgaPixel(zones, 256, x, 20), tgaPixel(bare, 256, x, 20));
-}
 
-TEST(Vantmap, InfoJsonTellsWhatTheWriterPutIn) {
-    test::TempFolder home;
-    writeStyle(home / "city.sty");
-    const MapWriter map = cityMap();
-    ASSERT_TRUE(saveBytes((home / "city.gmp").string(), map.bytes()));
-    writeLevel(home.path(), "city");
-    // A map cut inside its zones is drawn whole: a warning. Cut inside its
-    // block map, the level cannot be read.
-    std::vector<uint8_t> cut = map.bytes();
-    cut.resize(cut.size() - 10);  // into the ZONE chunk, the last one
-    ASSERT_TRUE(saveBytes((home / "zonecut.gmp").string(), cut));
-    writeLevel(home.path(), "zonecut");
-    cut.resize(cut.size() / 2);
-    ASSERT_TRUE(saveBytes((home / "cut.gmp").string(), cut));
-    writeLevel(home.path(), "cut");
-
-    const RunResult r = vantmap(home.path(), {"info", "--json", "city.mmp", "cut.mmp", "zonecut.mmp"}, true);
-    EXPECT_EQ(r.status, 1);
-    const auto doc = nlohmann::json::parse(r.stdOut);
+    const RunResult info = vantmap(pack, {"info", "--json", "a.mmp", "cut.mmp", "zonecut.mmp"}, true);
+    EXPECT_EQ(info.status, 1);
+    const auto doc = nlohmann::json::parse(info.stdOut);
     ASSERT_EQ(doc["levels"].size(), 3u);
     const auto& city = doc["levels"][0];
     EXPECT_TRUE(city["ok"].get<bool>());
     EXPECT_TRUE(city["problems"].empty());
-
     test::LevelFiles sum;  // loads with the checksum the job skips
-    ASSERT_TRUE(sum.loadHeadless("c.sty", test::readFileBytes((home / "city.sty").string())));
+    ASSERT_TRUE(sum.loadHeadless("c.sty", test::readFileBytes((pack / "city.sty").string())));
     ASSERT_TRUE(sum.loadHeadless("c.gmp", map.bytes()));
     EXPECT_EQ(city["checksum"], formatText("%08X", sum.level.checksum.value()));
     EXPECT_EQ(city["style"]["surface_groups"], nlohmann::json::parse("[[2],[1,3]]"));
@@ -199,18 +183,27 @@ TEST(Vantmap, InfoJsonTellsWhatTheWriterPutIn) {
         R"({"id":0,"type":1,"type_name":"Navigation","name":"Docks","x":100,"y":120,"w":60,"h":50})"));
     EXPECT_EQ(city["map"]["zones"][1]["name"], "gang_a");
     EXPECT_EQ(city["map"]["animations"], nlohmann::json::parse(R"([{"base":3,"frames":[3,1,2]}])"));
-
     const auto& damaged = doc["levels"][1];
     EXPECT_FALSE(damaged["ok"].get<bool>());
     ASSERT_FALSE(damaged["problems"].empty());
     EXPECT_EQ(damaged["problems"][0]["file"], "./cut.gmp");
     EXPECT_NE(damaged["problems"][0]["message"].get<std::string>().find("DMAP is cut short"), std::string::npos);
-    EXPECT_NE(r.stdErr.find("vantmap: ./cut.gmp: chunk DMAP is cut short"), std::string::npos) << r.stdErr;
+    EXPECT_NE(info.stdErr.find("vantmap: ./cut.gmp: chunk DMAP is cut short"), std::string::npos) << info.stdErr;
     const auto& zonecut = doc["levels"][2];
     EXPECT_TRUE(zonecut["ok"].get<bool>());
     EXPECT_EQ(zonecut["map"]["zones"].size(), 1u);
     EXPECT_EQ(zonecut["problems"][0], nlohmann::json::parse(
         R"({"file":"./zonecut.gmp","message":"chunk ZONE is cut short: 13 of 23 bytes in the file","error":false})"));
+
+    // A style cut short is damage: nothing written without --force.
+    const std::string style = test::readFile(pack / "city.sty");
+    test::writeFile(pack / "city.sty", style.substr(0, style.size() - 1000));
+    EXPECT_EQ(vantmap(home.path(), {"render", "pack/a.mmp", "-o", "cut.tga"}).status, 1);
+    EXPECT_FALSE(fs::exists(home / "cut.tga"));
+    const RunResult forced = vantmap(home.path(), {"render", "pack/a.mmp", "-o", "cut.tga", "--force"});
+    EXPECT_EQ(forced.status, 1);
+    EXPECT_NE(forced.stdErr.find("vantmap: pack/city.sty: chunk TILE is cut short"), std::string::npos) << forced.stdErr;
+    EXPECT_TRUE(fs::exists(home / "cut.tga"));
 }
 
 }  // namespace

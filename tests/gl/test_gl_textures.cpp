@@ -47,7 +47,7 @@ const std::string kData = std::string(VANT_SOURCE_DIR) + "/data";
 
 }  // namespace
 
-TEST_F(GlContext, InterfacePicturesTakeTheFirstRecordsOnce) {
+TEST_F(GlContext, InterfacePicturesOnceThenALoadsAtlasesBackgroundAndMinimap) {
     gfx::GlServices gpu(kData);
     gpu.loadInterfaceImages(rt);
     EXPECT_TRUE(messages.empty()) << messages.front();
@@ -67,20 +67,7 @@ TEST_F(GlContext, InterfacePicturesTakeTheFirstRecordsOnce) {
     EXPECT_EQ(gpu.table().counter(), 12);
     EXPECT_TRUE(glIsTexture(zone));
 
-    // Without the files: nine reports, the records keep their places.
-    test::TempFolder empty;
-    gfx::GlServices bare(empty.path().string());
-    bare.loadInterfaceImages(rt);
-    EXPECT_EQ(messages, std::vector<std::string>(9, "ERROR: Could not open texture file"));
-    EXPECT_EQ(bare.textureName(bare.pictureRecord(gfx::GlServices::Dot)), 0u);
-    EXPECT_NE(bare.textureName(bare.checkerboardRecord()), 0u);  // patterns need no file
-    EXPECT_EQ(bare.table().counter(), 12);
-}
-
-TEST_F(GlContext, ALoadUploadsTheAtlasesBackgroundAndMinimap) {
-    gfx::GlServices gpu(kData);
-    gpu.loadInterfaceImages(rt);
-    gpu.restartTextures();
+    // Then a load.
     Level level;
     level.tileAtlas = patterned(AtlasSize);
     level.spriteAtlas.assign(AtlasBytes, 9);
@@ -134,4 +121,13 @@ TEST_F(GlContext, ALoadUploadsTheAtlasesBackgroundAndMinimap) {
     EXPECT_EQ(gpu.minimapRecord(), -1);
     EXPECT_EQ(gpu.reserveTextureName(), 0u);
     EXPECT_EQ(gpu.table().counter(), TextureTable::Capacity);
+
+    // Without the files: nine reports, the records keep their places.
+    test::TempFolder empty;
+    gfx::GlServices bare(empty.path().string());
+    bare.loadInterfaceImages(rt);
+    EXPECT_EQ(messages, std::vector<std::string>(9, "ERROR: Could not open texture file"));
+    EXPECT_EQ(bare.textureName(bare.pictureRecord(gfx::GlServices::Dot)), 0u);
+    EXPECT_NE(bare.textureName(bare.checkerboardRecord()), 0u);  // patterns need no file
+    EXPECT_EQ(bare.table().counter(), 12);
 }
