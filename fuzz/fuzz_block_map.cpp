@@ -1,7 +1,8 @@
-// The two block map decoders on chunk data of exactly the given length, so
-// that a read past the chunk is caught. A full "DMAP" base table alone is
-// 256 KiB, so the input describes one compactly:
-//   byte 0        bit 0: decode as "UMAP" (the rest of the input is the chunk)
+// The "DMAP" decoder on chunk data of exactly the given length, so that a
+// read past the chunk is caught. (A "UMAP" is read straight into the store
+// by the map loader, which the map harness covers.) A full base table alone
+// is 256 KiB, so the input describes one compactly:
+//   byte 0        unused (kept so the seeds stay valid)
 //   byte 1..2     k, the number of base entries given (little-endian)
 //   next 4 x k    those entries; the base table repeats them to fill its
 //                 65,536 entries (all 0 when k is 0)
@@ -21,18 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     LevelChecksum checksum;
     map.clear();
-
-    if (data[0] & 1) {
-        std::vector<uint8_t> chunk(data + 1, data + size);
-        decodeUmap(chunk.data(), chunk.size(), map, checksum);
-        // Only whole records are stored; the rest of the store stays empty.
-        const size_t records = chunk.size() / sizeof(BlockInfo);
-        if (records < MapFile::BlockCount) {
-            const uint8_t* next = reinterpret_cast<const uint8_t*>(map.data() + records);
-            for (size_t i = 0; i < sizeof(BlockInfo); ++i) FUZZ_CHECK(next[i] == 0);
-        }
-        return 0;
-    }
 
     size_t k = size_t(data[1]) | (size_t(data[2]) << 8);
     size_t at = 3;

@@ -169,9 +169,9 @@ void maps() {
 }
 
 void blockMaps() {
-    auto compact = [](bool umap, const std::vector<uint32_t>& bases, const ByteVec& rest) {
+    auto compact = [](const std::vector<uint32_t>& bases, const ByteVec& rest) {
         ByteBuffer b;
-        b.u8(umap ? 1 : 0);
+        b.u8(0);
         b.u16(uint16_t(bases.size()));
         for (uint32_t v : bases) b.u32(v);
         b.append(rest);
@@ -183,12 +183,11 @@ void blockMaps() {
         const auto bytes = blockBytes(BlockInfo{0, 0, 0, 0, lid, 0, 4});
         good.insert(good.end(), bytes.begin(), bytes.end());
     }
-    put("block_map", {{"column", compact(false, {0}, good)},
-                      {"lying_bases", compact(false, {0, 0xFFFFFFFFu, 1, 0x40000000u}, u32s({1, 0x00000FFFu, 0}))},
-                      {"huge_word_count", compact(false, {0}, u32s({0xFFFFFFFFu, 0x00000008u, 5, 1}))},
-                      {"tall_column", compact(false, {0, 0}, u32s({2, 0x000000FFu, 0xFFFFFFFFu, 1}))},
-                      {"no_word_count", compact(false, {}, {})},
-                      {"umap_partial", compact(true, {}, filled(12 * 3 + 7, 0x11))}});
+    put("block_map", {{"column", compact({0}, good)},
+                      {"lying_bases", compact({0, 0xFFFFFFFFu, 1, 0x40000000u}, u32s({1, 0x00000FFFu, 0}))},
+                      {"huge_word_count", compact({0}, u32s({0xFFFFFFFFu, 0x00000008u, 5, 1}))},
+                      {"tall_column", compact({0, 0}, u32s({2, 0x000000FFu, 0xFFFFFFFFu, 1}))},
+                      {"no_word_count", compact({}, {})}});
 }
 
 void textFiles() {

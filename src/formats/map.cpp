@@ -25,16 +25,6 @@ inline uint32_t readU32(const uint8_t* p) {
 }
 }  // namespace
 
-void decodeUmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum) {
-    // Only whole records that the chunk holds are stored; a partial last
-    // record is dropped and the remaining blocks stay empty.
-    const size_t records = std::min(size / sizeof(BlockInfo), MapFile::BlockCount);
-    if (records == 0) return;
-    static_assert(sizeof(BlockInfo) == 12);
-    std::memcpy(static_cast<void*>(map.data()), data, records * sizeof(BlockInfo));
-    checksum.feed(data, records * sizeof(BlockInfo));
-}
-
 void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum, size_t* unplaced) {
     if (size < DmapBaseTableBytes + 4) {
         // Without the column word count nothing can be placed safely; the

@@ -17,9 +17,8 @@ struct ChunkDirectory;
 
 bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::string fileName);
 
-// Decoders, exposed for tests and benchmarks. Each stays inside the data it
-// is given and stores only the blocks it can read whole.
-void decodeUmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum);
+// The "DMAP" decoder, exposed for tests and benchmarks. It stays inside the
+// data it is given and stores only the blocks it can read whole.
 // `unplaced`, when given, counts the columns and blocks that point outside
 // the chunk and were left empty.
 void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum, size_t* unplaced = nullptr);
