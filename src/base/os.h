@@ -48,8 +48,7 @@ bool removeFile(const char* path);
 std::FILE* openRegularFile(const std::string& path, const char* mode);
 // Sets aside room on disk for a new file about to be written to `bytes`,
 // without changing its size: the file system then allocates its blocks in
-// one step, not page by page as they are written, and has nothing left to
-// allocate when the file is renamed over an older one. A hint only.
+// one step, not page by page as they are written. A hint only.
 void reserveSpace(std::FILE* file, uint64_t bytes);
 // Size of an open file; -1 when unknown.
 int64_t fileSize(std::FILE* file);

@@ -70,6 +70,7 @@ AtomicFile::AtomicFile(std::string target) : target_(os::followLinks(target)) {
     {
         os::InterruptsHeld held;
         file_ = os::createUniqueFile(prefix, temp_, kind == os::PathKind::File ? target_ : std::string());
+        replacing_ = kind == os::PathKind::File;
         if (file_) slot_ = rememberTemp(temp_);
     }
     if (!file_) error_ = std::strerror(errno);
@@ -96,7 +97,11 @@ bool AtomicFile::write(const void* data, size_t size) {
 }
 
 void AtomicFile::expect(uint64_t total) {
-    if (ok()) os::reserveSpace(file_, total);
+    // Only for a new file. A file system that allocates late writes the new
+    // contents out when they are renamed over an older file, so that a
+    // crash soon after leaves the old file or the whole new one; room set
+    // aside beforehand would skip that and could leave zeros in its place.
+    if (ok() && !replacing_) os::reserveSpace(file_, total);
 }
 
 bool AtomicFile::commit() {

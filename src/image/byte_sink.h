@@ -13,7 +13,8 @@ class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual bool write(const void* data, size_t size) = 0;
-    // The whole size about to be written, where the writer knows it.
+    // The whole size about to be written, where the writer knows it: a new
+    // file may have its room set aside.
     virtual void expect(uint64_t /*total*/) {}
 };
 
@@ -49,6 +50,7 @@ private:
     std::FILE* file_ = nullptr;
     int slot_ = -1;  // in the table the signal handler cleans
     bool failed_ = false;
+    bool replacing_ = false;  // an older file stands at the target
     std::string error_;
 };
 
