@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,7 @@ private:
     void abandon();
     std::string target_;
     std::string temp_;
+    std::unique_ptr<char[]> buffer_;  // the file's, outlives it
     std::FILE* file_ = nullptr;
     int slot_ = -1;  // in the table the signal handler cleans
     bool failed_ = false;
