@@ -316,18 +316,30 @@ void MinimapBuilder::drawTile(const uint32_t* tile, double shade, const uint8_t*
     }
 }
 
-void MinimapBuilder::drawTileToScratch(const uint32_t* tile, double shade, int rf, int blend, uint8_t* scratch) {
+// A wall's tile into the scratch tile, which keeps the tile's alpha. An
+// opaque wall goes through the shade's byte table, the same
+// trunc(byte * shade + 0.5); a blended one mixes into what the scratch holds
+// as a blended lid does, alpha 0 and 255 included (they leave what is there
+// and give the opaque result). Opaque diagonal walls are drawn anew in every
+// square that shows one: in doubles they were a tenth of a job on a map full
+// of them.
+void MinimapBuilder::drawTileToScratch(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend,
+                                       uint8_t* scratch) {
     const uint8_t* src = sourceIndex_[size_t(rf)].data();
     for (int i = 0; i < 64; ++i) {
         const uint32_t s = tile[src[i]];
         uint8_t* d = &scratch[size_t(i) * 4];
-        const double a = double(s >> 24) / 255.0;
-        for (int c = 0; c < 3; ++c) {
-            const double sv = double((s >> (8 * c)) & 0xFF);
-            if (!blend) d[c] = static_cast<uint8_t>(trunc8(sv * shade + 0.5));
-            else d[c] = static_cast<uint8_t>(trunc8(d[c] * (1.0 - a) + sv * shade * a + 0.5));
+        uint32_t out;
+        if (!blend) {
+            out = uint32_t(table[s & 0xFF]) | (uint32_t(table[(s >> 8) & 0xFF]) << 8) |
+                  (uint32_t(table[(s >> 16) & 0xFF]) << 16);
+        } else {
+            uint32_t under;
+            std::memcpy(&under, d, 4);
+            out = blendPixel(under, s, s >> 24, shade) & 0x00FFFFFFu;
         }
-        d[3] = static_cast<uint8_t>(s >> 24);
+        out |= s & 0xFF000000u;
+        std::memcpy(d, &out, 4);
     }
 }
 
@@ -335,25 +347,6 @@ static void readTilePicture(const std::vector<uint8_t>& reduced, int u, int v, u
     for (int j = 0; j < 8; ++j)
         for (int i = 0; i < 8; ++i)
             std::memcpy(&out[j * 8 + i], &reduced[((size_t(v) + size_t(j)) * 256 + size_t(u) + size_t(i)) * 4], 4);
-}
-
-void MinimapBuilder::drawCellTile(const std::vector<uint8_t>& reduced, const CellDraw& d, uint8_t* image, int cellX,
-                                  int cellY) {
-    uint32_t tile[64];
-    readTilePicture(reduced, d.u, d.v, tile);
-    const double shade = clampShade(d.shade);
-    drawTile(tile, shade, opaqueTable(shade), d.rotation * 2 + d.flip, d.blend, d.mask, cellAt(image, cellX, cellY),
-             MinimapStride);
-}
-
-void MinimapBuilder::drawScratchTile(const std::vector<uint8_t>& reduced, const CellDraw& d) {
-    uint32_t tile[64];
-    readTilePicture(reduced, d.u, d.v, tile);
-    drawTileToScratch(tile, clampShade(d.shade), d.rotation * 2 + d.flip, d.blend, scratch_.data());
-}
-
-void MinimapBuilder::copyTriangle(int slope, bool withLid, bool blend, uint8_t* image, int cellX, int cellY) {
-    copyTriangleFrom(scratch_.data(), slope, withLid, blend, cellAt(image, cellX, cellY), MinimapStride);
 }
 
 void MinimapBuilder::copyTriangleFrom(const uint8_t* scratch, int slope, bool withLid, bool blend, uint8_t* cell,
@@ -411,6 +404,7 @@ void MinimapBuilder::drawBlock(const BlockInfo& b, uint8_t* cell, size_t stride,
     if (wallTile == 0) return;
     if (!wallScratch) {
         drawTileToScratch(&tilePixels_[size_t(wallTile) * 64], wallShade(s, lighting, leftWall),
+                          wallTable_[size_t(s)][size_t(lighting)][leftWall ? 1 : 0],
                           faceRotation(wall) * 2 + faceFlip(wall), faceBlend(wall), scratch_.data());
         wallScratch = scratch_.data();
     }
@@ -425,7 +419,9 @@ bool MinimapBuilder::coversCell(const BlockInfo& b) const {
 
 void MinimapBuilder::wallToScratch(const BlockInfo& b, uint8_t* scratch) {
     const DiagonalWall w = diagonalWallOf(b);
-    drawTileToScratch(&tilePixels_[size_t(faceTile(w.face)) * 64], wallShade(w.slope, faceLighting(b.lid), w.left),
+    const int lighting = faceLighting(b.lid);
+    drawTileToScratch(&tilePixels_[size_t(faceTile(w.face)) * 64], wallShade(w.slope, lighting, w.left),
+                      wallTable_[size_t(w.slope)][size_t(lighting)][w.left ? 1 : 0],
                       faceRotation(w.face) * 2 + faceFlip(w.face), faceBlend(w.face), scratch);
 }
 

@@ -41,19 +41,6 @@ public:
     // time without the full picture ever existing.
     std::vector<uint8_t> buildScaled(const Level& level, int size);
 
-    // One 8 x 8 cell: the pixel operation shared by lids and walls. With
-    // target null it draws into the wall scratch tile at (0, 0), full mask.
-    struct CellDraw {
-        int u = 0, v = 0;          // source position in the reduced atlas
-        double shade = 1.0;
-        int rotation = 0, flip = 0, blend = 0;
-        int mask = 0;              // index into the slope masks
-    };
-    void drawCellTile(const std::vector<uint8_t>& reduced, const CellDraw& d, uint8_t* image, int cellX, int cellY);
-    void drawScratchTile(const std::vector<uint8_t>& reduced, const CellDraw& d);
-    // Copies the diagonal wall triangle of a slope type from the scratch tile.
-    void copyTriangle(int slope, bool withLid, bool blend, uint8_t* image, int cellX, int cellY);
-
     // Skips drawing what a higher opaque full-cell lid covers anyway; the
     // picture is the same either way.
     bool skipHidden = true;
@@ -79,7 +66,8 @@ private:
     void wallToScratch(const BlockInfo& b, uint8_t* scratch);
     void drawTile(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend, int mask,
                   uint8_t* cell, size_t stride);
-    void drawTileToScratch(const uint32_t* tile, double shade, int rf, int blend, uint8_t* scratch);
+    void drawTileToScratch(const uint32_t* tile, double shade, const uint8_t* table, int rf, int blend,
+                           uint8_t* scratch);
 
     std::array<std::array<double, 5>, 64> shades_{};
     std::array<uint8_t, 64> maskOfSlope_{};
