@@ -17,6 +17,20 @@ unsigned buildBitmapFont(const std::string& family, int pixelHeight) {
     if (dc && font) {
         const HGDIOBJ previous = SelectObject(dc, font);
         wglUseFontBitmapsA(dc, FontFirstChar, FontListCount, base);
+        // A blank glyph (the space, the no-break space) has no bitmap, and
+        // some GL implementations (Wine's, for one) drop a glBitmap call
+        // without one, advance and all: words then run together. Such lists
+        // are made again with one clear bit to draw and the glyph's own
+        // advance, as the font's metrics give it.
+        const MAT2 identity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+        const GLubyte clear[4] = {};
+        for (const unsigned blank : {0x20u, 0xA0u}) {
+            GLYPHMETRICS metrics{};
+            if (GetGlyphOutlineA(dc, blank, GGO_METRICS, &metrics, 0, nullptr, &identity) == GDI_ERROR) continue;
+            glNewList(base + (blank - FontFirstChar), GL_COMPILE);
+            glBitmap(1, 1, 0.0f, 0.0f, GLfloat(metrics.gmCellIncX), GLfloat(metrics.gmCellIncY), clear);
+            glEndList();
+        }
         SelectObject(dc, previous);
     }
     if (font) DeleteObject(font);
