@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <new>
 
 #include "base/os.h"
 
@@ -83,8 +84,9 @@ AtomicFile::AtomicFile(std::string target) : target_(os::followLinks(target)) {
     // costs the kernel about half what 4 KiB writes do (the 2048 TGA job:
     // 17.2 -> 13.1 ms of CPU). Given no buffer, the C library would keep its
     // 4 KiB one; 512 KiB still fits in the memory the job touches anyway.
-    buffer_.reset(new char[WriteBuffer]);
-    std::setvbuf(file_, buffer_.get(), _IOFBF, WriteBuffer);
+    // Short of memory, the file keeps the library's own small buffer.
+    buffer_.reset(new (std::nothrow) char[WriteBuffer]);
+    if (buffer_) std::setvbuf(file_, buffer_.get(), _IOFBF, WriteBuffer);
 }
 
 AtomicFile::~AtomicFile() { abandon(); }
