@@ -2,6 +2,7 @@
 // same core as the editor.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,12 @@ int usageError(const std::string& text) {
 }
 
 static int run(int argc, char** argv) {
+    // A word where the subcommand goes that names none is said to be one
+    // (the parser would only ask for a subcommand).
+    if (argc > 1 && argv[1][0] != '-' &&
+        std::none_of(std::begin(kSubcommands), std::end(kSubcommands),
+                     [&](const Subcommand& s) { return std::string_view(s.name) == argv[1]; }))
+        return usageError("unknown subcommand '" + std::string(argv[1]) + "' (render, info or view)");
     CLI::App app{"Draws minimaps of VANT levels and tells what the levels hold.", "vantmap"};
     app.set_version_flag("-v,--version", "vantmap " VANTMAP_VERSION);
     app.require_subcommand(1);
