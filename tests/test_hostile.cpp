@@ -333,8 +333,8 @@ protected:
         args.insert(args.end(), {"-debug", "1"});
         return runProgram("/bin/sh", args, home.path());
     }
-    RunResult draw(const std::string& out, const std::string& limits = "", const std::string& sty = "sample.sty") {
-        return job({"-sty", at(sty), "-gmp", at("sample.gmp"), "-out", at(out)}, limits);
+    RunResult draw(const std::string& picture, const std::string& limits = "", const std::string& sty = "sample.sty") {
+        return job({"-sty", at(sty), "-gmp", at("sample.gmp"), "-out", at(picture)}, limits);
     }
 
     fs::path out = home / "out";
