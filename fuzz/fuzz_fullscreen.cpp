@@ -14,13 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzz::inputFile("fullscreen.txt", data, size);
     WindowRequest request;
     bool askedForScreen = false;
-    readFullscreenFile(
-        rt, request,
-        [&] {
-            askedForScreen = true;
-            return std::pair<int, int>{1920, 1080};
-        },
-        path);
+    readFullscreenFile(rt, request, [&] { return askedForScreen = true, std::pair<int, int>{1920, 1080}; }, path);
 
     // A size is always usable afterwards: read, the screen's, or the defaults.
     FUZZ_CHECK(request.width != 0 && request.height != 0);

@@ -35,15 +35,12 @@ protected:
 };
 
 TEST_F(ChunkDirectoryTest, MagicMustMatchTheExtensionAndChunksKeepOffsetAndStoredSize) {
+    // "GBST\x07" ends inside the version; the extension is looked up in lower case.
     const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"a.sty", std::string("GBST\x02\x01", 6), "ok GBST 258:"},
-        {"a.sty", "GBST\x07", "ok GBST 0:"},  // ends inside the version
-        {"m.gmp", "GBMP\xF4\x01", "ok GBMP 500:"},
-        {"up.STY", std::string("GBST\1\0", 6), "ok GBST 1:"},  // extension looked up in lower case
-        {"up.STY", "GBMP\1", "bad header  0:"},
-        {"level.dat", "GBST\1", "bad header  0:"},
-        {"tiny.gmp", "GB", "bad header  0:"},
-    };
+        {"a.sty", std::string("GBST\x02\x01", 6), "ok GBST 258:"}, {"a.sty", "GBST\x07", "ok GBST 0:"},
+        {"m.gmp", "GBMP\xF4\x01", "ok GBMP 500:"}, {"up.STY", std::string("GBST\1\0", 6), "ok GBST 1:"},
+        {"up.STY", "GBMP\1", "bad header  0:"}, {"level.dat", "GBST\1", "bad header  0:"},
+        {"tiny.gmp", "GB", "bad header  0:"}};
     for (const auto& [name, bytes, expected] : cases) EXPECT_EQ(describe(read(name, bytes)), expected) << name;
     // Chunks: a short type; a size-0 chunk.
     ChunkDirectory d = read("c.gmp", rawChunkFile("GBMP", {{"ZERO", {}}, {"NEXT", {1, 2, 3}}, {"AB", {}}}));

@@ -3,7 +3,8 @@
 // The readers must stay inside the file and their fixed stores, allocate no
 // more than what they keep, and finish. Then the program among hostile
 // surroundings: arguments built to inject options, limits on memory and file
-// size, pipes and devices for files, signals while writing, linked outputs.
+// size, pipes and devices for files, signals while writing, linked outputs,
+// full disks and read-only folders.
 
 #include "test_support.h"
 
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <set>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -80,13 +82,8 @@ class Hostile : public ::testing::Test, public LevelFiles {};
 TEST_F(Hostile, LyingSizesAllocateNoMoreThanTheFileOrTheFixedStores) {
     const ByteVec some(3000, 5);
     const std::vector<std::vector<RawChunk>> styles = {
-        {{"PALX", some, Huge}},
-        {{"PPAL", some, Huge}},
-        {{"TILE", some, Huge}},
-        {{"SPEC", some, Huge}},
-        {{"PALB", palb}, {"SPRG", some, Huge}},
-        {{"PPAL", some}, {"PALB", palb}, {"SPRG", some}, {"SPRX", some, Huge}},
-    };
+        {{"PALX", some, Huge}}, {{"PPAL", some, Huge}}, {{"TILE", some, Huge}}, {{"SPEC", some, Huge}},
+        {{"PALB", palb}, {"SPRG", some, Huge}}, {{"PPAL", some}, {"PALB", palb}, {"SPRG", some}, {"SPRX", some, Huge}}};
     for (size_t i = 0; i < styles.size(); ++i) {
         const ByteVec bytes = rawChunkFile("GBST", styles[i]);
         Watch watch;
@@ -303,19 +300,44 @@ TEST_F(Hostile, FloodsKeepOnlyWhatIsUsed) {
 #ifdef _WIN32
 TEST(HostileRun, SkippedOnWindows) { GTEST_SKIP() << "runs under a POSIX shell's limits, named pipes and signals"; }
 #else
+namespace fs = std::filesystem;
+
+std::set<std::string> entries(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
+const std::string Old = "an older file that must survive";
+
 // The real binary in its own folder, with the sample city beside it.
 class HostileRun : public ::testing::Test, public InstalledJob {
 protected:
-    void SetUp() override { ASSERT_EQ(makeSampleCity(home.path()).status, 0); }
+    void SetUp() override {
+        ASSERT_EQ(makeSampleCity(home.path()).status, 0);
+        fs::create_directory(out);
+        fs::permissions(home.path(), fs::perms::all);  // an ordinary user keeps its run log too
+    }
+    // A job for missing level files, written to out/name, in a child that may
+    // write fileSize bytes at most, as an ordinary user if asked.
+    int limited(const std::string& name, long fileSize, bool unprivileged, std::vector<std::string> args) {
+        args.insert(args.begin(), {"-saveminimap", "-sty", "n.sty", "-gmp", "n.gmp", "-out", (out / name).string()});
+        return inChild([&] { return runProgram(program, args, home.path()).status; }, fileSize, unprivileged);
+    }
+    bool reported(const std::string& name) const {
+        return log().find("Cannot write file \"" + (out / name).string() + "\"") != std::string::npos;
+    }
     // A job with -debug 1, under the shell's limits, ended after 20 s.
     RunResult job(std::vector<std::string> args, const std::string& limits = "") {
         args.insert(args.begin(), {"-c", limits + " exec timeout 20 \"$0\" \"$@\"", program.string(), "-saveminimap"});
         args.insert(args.end(), {"-debug", "1"});
         return runProgram("/bin/sh", args, home.path());
     }
-    RunResult draw(const std::string& out, const std::string& limits = "", const std::string& sty = "sample.sty") {
-        return job({"-sty", at(sty), "-gmp", at("sample.gmp"), "-out", at(out)}, limits);
+    RunResult draw(const std::string& picture, const std::string& limits = "", const std::string& sty = "sample.sty") {
+        return job({"-sty", at(sty), "-gmp", at("sample.gmp"), "-out", at(picture)}, limits);
     }
+
+    fs::path out = home / "out";
 };
 
 TEST_F(HostileRun, ArgumentsLimitsAndFloods) {
@@ -344,7 +366,7 @@ TEST_F(HostileRun, ArgumentsLimitsAndFloods) {
     }
     EXPECT_GT(starved, 0);
 #endif
-    // File-size limits: SafeWrite.*.
+    // File-size limits: HostileRun.FullFileSystem*.
     std::string repeats;  // ten million empty "PALX" chunks
     for (int i = 0; i < 100000; ++i) repeats.append("PALX\0\0\0\0", 8);
     std::ofstream flood(at("flood.sty"), std::ios::binary);
@@ -408,6 +430,74 @@ TEST_F(HostileRun, SavingKeepsLinksModesAndLongNamesAndNoTemporaryFile) {
     EXPECT_EQ(std::filesystem::file_size(home / "real.tga"), 18u + 2048 * 2048 * 3);
     for (const auto& e : std::filesystem::directory_iterator(home.path()))
         EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
+}
+
+// Files written in place of older ones: when writing fails (full file
+// system, read-only folder, a folder in the way) the old file stays whole, no
+// temporary file is left behind, and the failure is reported.
+TEST_F(HostileRun, FullFileSystemOrAFolderInTheWayKeepsTheOldPicture) {
+    for (const auto& [name, signature] : std::vector<std::pair<std::string, std::string>>{
+             {"m.tga", std::string("\0\0\2", 3)}, {"m.bmp", "BM"}, {"m.jpg", "\xFF\xD8"}}) {
+        writeFile(out / name, Old);
+        // Room for the run log, none for a picture.
+        EXPECT_EQ(limited(name, 4096, false, {"-debug", "1"}), 1) << name;
+        EXPECT_EQ(readFile(out / name), Old) << name;
+        EXPECT_EQ(entries(out), std::set<std::string>{name});
+        EXPECT_TRUE(reported(name)) << name;
+        // With room, the new picture replaces the old one.
+        EXPECT_EQ(limited(name, -1, false, {"-size", "256"}), 1);
+        EXPECT_EQ(readFile(out / name).substr(0, signature.size()), signature) << name;
+        EXPECT_EQ(entries(out), std::set<std::string>{name});
+        // A new file may have room set aside before it is written: no more
+        // disk space than it holds.
+        fs::remove(out / name);
+        EXPECT_EQ(limited(name, -1, false, {"-size", "256"}), 1);
+        struct stat st {};
+        ASSERT_EQ(::stat((out / name).c_str(), &st), 0);
+        const auto block = uintmax_t(st.st_blksize);
+        EXPECT_LE(uintmax_t(st.st_blocks) * 512, (uintmax_t(st.st_size) + block - 1) / block * block) << name;
+        fs::remove(out / name);
+    }
+    fs::create_directories(out / "m.tga" / "keep");
+    EXPECT_EQ(limited("m.tga", -1, false, {"-debug", "1"}), 1);
+    EXPECT_EQ(entries(out / "m.tga"), std::set<std::string>{"keep"});
+    EXPECT_EQ(entries(out), std::set<std::string>{"m.tga"});
+    EXPECT_TRUE(reported("m.tga"));
+}
+
+TEST_F(HostileRun, ReadOnlyFoldersKeepThePictureAndTheBenchmark) {
+    if (::geteuid() == 0 && inChild([] { return 0; }, -1, true) != 0) GTEST_SKIP() << "no ordinary user here";
+    writeFile(out / "m.jpg", Old);
+    writeFile(home / "benchmark.txt", Old);
+    const std::set<std::string> before = entries(home.path());
+    const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    for (const fs::path& folder : {out, home.path()}) fs::permissions(folder, writable, fs::perm_options::remove);
+    EXPECT_EQ(limited("m.jpg", -1, true, {"-size", "256", "-benchmark", "1"}), 1);
+    for (const fs::path& folder : {out, home.path()}) fs::permissions(folder, writable, fs::perm_options::add);
+    EXPECT_EQ(readFile(out / "m.jpg"), Old);
+    EXPECT_EQ(readFile(home / "benchmark.txt"), Old);
+    EXPECT_EQ(entries(out), std::set<std::string>{"m.jpg"});
+    EXPECT_EQ(entries(home.path()), before);
+}
+
+TEST(HostileDisk, RecentMapsFileKeepsTheOldListWhenItIsFull) {
+    TempFolder folder;
+    const fs::path file = folder / "recent_maps.txt";
+    writeFile(file, Old);
+    const int status = inChild([&] {
+        MapList maps;
+        MapDescription entry;
+        entry.displayName = std::string(8000, 'n');  // more than the limit
+        appendMap(maps, entry);
+        RecentMaps recent;
+        recent.path = file.string();
+        recent.admit = [](uint32_t, int) { return true; };
+        updateRecentMaps(recent, maps, 1);
+        return 0;
+    }, 4096);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readFile(file), Old);
+    EXPECT_EQ(entries(folder.path()), std::set<std::string>{"recent_maps.txt"});
 }
 
 #endif  // _WIN32

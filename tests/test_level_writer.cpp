@@ -58,32 +58,6 @@ MapWriter varietyMap() {
 
 }  // namespace
 
-TEST(LevelWriters, ContainerAndRecordBytes) {
-    ChunkFileWriter w("GBST", 0x0203);
-    w.add("PALX", {1, 2, 3});
-    w.add("AB", {});  // a short type is padded with zeros
-    EXPECT_EQ(w.bytes(), (ByteVec{'G', 'B', 'S', 'T', 3, 2, 'P', 'A', 'L', 'X', 3, 0, 0, 0, 1, 2, 3,  //
-                                  'A', 'B', 0, 0, 0, 0, 0, 0}));
-    StyleWriter style;
-    style.setPaletteBase(0, 0x1234);
-    EXPECT_EQ(style.palbChunk(), (ByteVec{0x34, 0x12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    style.setPixel(0, 0, 0, 1);
-    for (auto [tile, group] : std::vector<std::pair<int, int>>{{5, 0}, {7, 0}, {9, 1}, {12, 3}}) style.addToGroup(tile, group);
-    EXPECT_THROW(style.addToGroup(0, 1), std::out_of_range);  // 0 separates the groups
-    EXPECT_EQ(style.specChunk(), (ByteVec{5, 0, 7, 0, 0, 0, 9, 0, 0, 0, 0, 0, 12, 0, 0, 0}));
-    style.setSpriteGraphics(ByteVec(65536, 1));
-    style.addSprite(65536 + 256 * 3 + 10, 16, 8);
-    EXPECT_EQ(style.container().chunks().back().data, (ByteVec{0x0A, 0x03, 0x01, 0x00, 16, 8, 0, 0}));  // SPRX
-
-    MapWriter map;
-    map.addZone({14, 10, 20, 5, 3, "Gang"});
-    map.addZone({16, 1, 2, 0, 4, ""});
-    map.addAnimation({300, 2, 1, {301, 302}});
-    map.addAnimation({0, 0, 0, {}});
-    EXPECT_EQ(map.zoneChunk(), (ByteVec{14, 10, 20, 5, 3, 4, 'G', 'a', 'n', 'g', 16, 1, 2, 0, 4, 0}));
-    EXPECT_EQ(map.animChunk(), (ByteVec{0x2C, 0x01, 2, 1, 2, 0, 0x2D, 0x01, 0x2E, 0x01, 0, 0, 0, 0, 0, 0}));
-}
-
 TEST(MapWriter, UmapAndSharedDmapDecodeToTheSameStore) {
     const MapWriter map = varietyMap();
     LevelFiles u, d;
@@ -95,6 +69,15 @@ TEST(MapWriter, UmapAndSharedDmapDecodeToTheSameStore) {
     EXPECT_EQ(d.level.checksum.value(), crcBitwise(dmapFeed(map)));
     // Equal columns and equal records are stored once.
     EXPECT_LT(map.dmapChunk().size() * 10, map.umapChunk().size());
+
+    // Zone and animation records, whose layout no reader test builds by hand.
+    MapWriter extras;
+    extras.addZone({14, 10, 20, 5, 3, "Gang"});
+    extras.addZone({16, 1, 2, 0, 4, ""});
+    extras.addAnimation({300, 2, 1, {301, 302}});
+    extras.addAnimation({0, 0, 0, {}});
+    EXPECT_EQ(extras.zoneChunk(), (ByteVec{14, 10, 20, 5, 3, 4, 'G', 'a', 'n', 'g', 16, 1, 2, 0, 4, 0}));
+    EXPECT_EQ(extras.animChunk(), (ByteVec{0x2C, 0x01, 2, 1, 2, 0, 0x2D, 0x01, 0x2E, 0x01, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(StyleWriter, AtlasAndChecksumMatchAnIndependentDecode) {

@@ -58,7 +58,7 @@ TEST_F(MapLoad, UmapWinsOverDmapAndHoldsTheBlocksInFileOrder) {
     EXPECT_EQ(level.checksum.value(), crcBitwise(crcBitwise(ByteVec{'a', 'b', 'c'}), umap.data(), whole));
 }
 
-TEST_F(MapLoad, NoBlockMapOrABadFile) {
+TEST_F(MapLoad, NoBlockMapOrABadFileAndStyleFailures) {
     level.checksum.feed("x", 1);
     const uint32_t before = level.checksum.value();
     ASSERT_TRUE(loadHeadless("m.gmp", rawChunkFile("GBMP", {{"CMAP", record(0x55)}, {"ZONE", {1, 1, 1}}})));
@@ -68,10 +68,15 @@ TEST_F(MapLoad, NoBlockMapOrABadFile) {
     EXPECT_FALSE(loadMap(rt, level, maps, -1, dir.file("missing.gmp")));
     EXPECT_FALSE(loadHeadless("m.gmp", rawChunkFile("GBMX", {{"UMAP", record(1)}})));
 
-    // Windowed, an index outside the map list is refused.
+    // Windowed, an index outside the map list is refused; an empty style
+    // name takes the list entry's path.
     rt.headless = false;
     EXPECT_FALSE(loadMap(rt, level, maps, 7, dir.file("m.gmp")));
-    EXPECT_EQ(boxes, std::vector<std::string>{"ERROR|Cannot load map"});
+    EXPECT_FALSE(loadStyle(rt, level, maps, 7, dir.file("m.sty")));
+    maps.entries[0].styfile = dir.file("gone.sty");
+    EXPECT_FALSE(loadStyle(rt, level, maps, 0, ""));
+    EXPECT_EQ(boxes, (std::vector<std::string>{"ERROR|Cannot load map", "ERROR|Cannot load map",
+                                               "ERROR|STY file was not found: \"" + dir.file("gone.sty") + "\""}));
 }
 
 TEST_F(MapLoad, ZonesInZoneCoordinatesSortedByArea) {

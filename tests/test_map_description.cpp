@@ -85,15 +85,13 @@ TEST_F(MapDescriptionFile, OnlyTheHeaderMayComeFirst) {
 }
 
 TEST(MapDisplayName, CutBeforeThePlayerCountOrTheSourceName) {
+    // Cut at the first digit of the count (never at position 0), after the
+    // last byte before it that is no blank or dash (bytes 128..255 are
+    // blanks), once sanitised; no description: the source's file name.
     const std::tuple<std::string, int, std::string, std::string> cases[] = {
-        {"City 12", 12, "x.mmp", "City"},        // the first digit of the count
-        {"4 players", 4, "x.mmp", "4 players"},  // a digit at position 0 never cuts
-        {"--4", 4, "x.mmp", "--4"},
-        {"a4 -4", 4, "x.mmp", "a4"},  // up to the last byte before it that is no blank or dash
-        {"Map\240\3774", 4, "x.mmp", "Map"},  // bytes 128..255 count as blanks
-        {"a:b - 2", 2, "x.mmp", "a_b"},       // sanitised before cutting
-        {"", 4, "a\\b/c.gmp", "b/c.gmp"},     // no description: the source's file name
-    };
+        {"City 12", 12, "x.mmp", "City"}, {"4 players", 4, "x.mmp", "4 players"}, {"--4", 4, "x.mmp", "--4"},
+        {"a4 -4", 4, "x.mmp", "a4"}, {"Map\240\3774", 4, "x.mmp", "Map"}, {"a:b - 2", 2, "x.mmp", "a_b"},
+        {"", 4, "a\\b/c.gmp", "b/c.gmp"}};
     for (const auto& [description, players, source, expected] : cases)
         EXPECT_EQ(mapDisplayName(description, players, source), expected) << description;
 

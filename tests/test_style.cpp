@@ -1,4 +1,5 @@
-// The style loader: odd palette index sizes, water tint, surface groups, failures.
+// The style loader: odd palette index sizes, water tint, surface groups
+// (its failures: MapLoad.NoBlockMapOrABadFileAndStyleFailures).
 
 #include "test_support.h"
 
@@ -106,15 +107,4 @@ TEST(StyleSurfaceGroups, SkippedValuesMissingChunkAndBilCorrections) {
     for (auto [t, g] : std::vector<std::pair<int, int>>{
              {565, 6}, {77, 1}, {3, 5}, {945, 0}, {256, 1}, {273, 1}, {100, 2}, {998, 0xFFFF}})
         EXPECT_EQ(level.surfaceGroup[size_t(t)], g) << t;
-}
-
-TEST(StyleLoad, FailuresAreReported) {
-    LevelFiles f;  // windowed: the boxes show
-    EXPECT_FALSE(loadStyle(f.rt, f.level, f.maps, 0, f.dir.file("x.sty")));
-    // With a map-list entry, an empty name takes its style path.
-    f.maps.entries.push_back(MapDescription{});
-    f.maps.entries[0].styfile = f.dir.file("gone.sty");
-    EXPECT_FALSE(loadStyle(f.rt, f.level, f.maps, 0, ""));
-    EXPECT_EQ(f.boxes, (std::vector<std::string>{"ERROR|Cannot load map",
-                                                 "ERROR|STY file was not found: \"" + f.dir.file("gone.sty") + "\""}));
 }
