@@ -89,11 +89,14 @@ TEST(Vantmap, UsageErrorsHelpAndVersion) {
     const std::vector<std::vector<std::string>> wrong = {
         {}, {"render", "a.mmp", "--size", "1000"}, {"render", "a.mmp", "--size", "4096"},
         {"render", "a.mmp", "--quality", "0"}, {"render", "a.mmp", "--hide-layer", "8"}, {"render", "a.gmp"},
-        {"render", "a.mmp", "-o", "a.gif"}, {"info", "a.txt"}};
+        {"render", "a.mmp", "-o", "a.gif"}, {"info", "a.txt"}, {"rendr", "a.mmp"}};
     for (const auto& args : wrong) {
         const RunResult r = vantmap(home.path(), args);
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(r.stdErr.rfind("vantmap: ", 0), 0u) << r.stdErr;
+        if (!args.empty() && args[0] == "rendr") {
+            EXPECT_NE(r.stdErr.find("unknown subcommand 'rendr'"), std::string::npos) << r.stdErr;
+        }
     }
     EXPECT_TRUE(fs::is_empty(home.path()));
 }
