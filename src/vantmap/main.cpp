@@ -33,8 +33,8 @@ int usageError(const std::string& text) {
 }
 
 static int run(int argc, char** argv) {
-    // A word where the subcommand goes that names none is said to be one
-    // (the parser would only ask for a subcommand).
+    // A first word that names no subcommand is reported as such (the parser
+    // would only say that a subcommand is missing).
     if (argc > 1 && argv[1][0] != '-' &&
         std::none_of(std::begin(kSubcommands), std::end(kSubcommands),
                      [&](const Subcommand& s) { return std::string_view(s.name) == argv[1]; }))
