@@ -37,8 +37,12 @@ static int run(int argc, char** argv) {
     // would only say that a subcommand is missing).
     if (argc > 1 && argv[1][0] != '-' &&
         std::none_of(std::begin(kSubcommands), std::end(kSubcommands),
-                     [&](const Subcommand& s) { return std::string_view(s.name) == argv[1]; }))
-        return usageError("unknown subcommand '" + std::string(argv[1]) + "' (render, info or view)");
+                     [&](const Subcommand& s) { return std::string_view(s.name) == argv[1]; })) {
+        std::string names;
+        for (size_t i = 0; i < std::size(kSubcommands); ++i)
+            names += (i == 0 ? "" : i + 1 == std::size(kSubcommands) ? " or " : ", ") + std::string(kSubcommands[i].name);
+        return usageError("unknown subcommand '" + std::string(argv[1]) + "' (" + names + ")");
+    }
     CLI::App app{"Draws minimaps of VANT levels and tells what the levels hold.", "vantmap"};
     app.set_version_flag("-v,--version", "vantmap " VANTMAP_VERSION);
     app.require_subcommand(1);
