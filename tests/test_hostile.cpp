@@ -180,6 +180,22 @@ TEST(HostileDmap, NumbersPastTheChunkLeaveTheirBlocksEmpty) {
         decodeDmap(exact.data(), exact.size(), quiet, off, &quietUnplaced);
         EXPECT_EQ(quietUnplaced, unplaced);
         EXPECT_EQ(std::memcmp(quiet.data(), map.data(), MapFile::BlockCount * sizeof(BlockInfo)), 0);
+        // Kept packed, the squares read from it are the decoded ones, and so
+        // is the store made from it.
+        MapFile packed;
+        packed.keepPacked(FileBytes(exact.begin(), exact.end()));
+        EXPECT_EQ(PackedColumns(exact.data(), exact.size()).countUnplaced(), unplaced);
+        for (size_t square = 0; square < 65536; ++square) {
+            BlockInfo a[MapDepth], b[MapDepth];
+            packed.column(square, a);
+            map.column(square, b);
+            const BlockInfo one = packed.block(square, int(square % 8));
+            if (std::memcmp(a, b, sizeof a) != 0 || std::memcmp(&one, &b[square % 8], sizeof one) != 0) {
+                ADD_FAILURE() << "square " << square;
+                break;
+            }
+        }
+        EXPECT_EQ(std::memcmp(packed.data(), map.data(), MapFile::BlockCount * sizeof(BlockInfo)), 0);
         return size_t(
             std::count_if(map.data(), map.data() + MapFile::BlockCount, [](const BlockInfo& b) { return b.lid != 0; }));
     };

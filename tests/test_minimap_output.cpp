@@ -39,7 +39,7 @@ TEST(SampleCity, EveryWayOfDrawingGivesThePlainPicture) {
     TempFolder dir;
     ASSERT_EQ(makeSampleCity(dir.path()).status, 0);
     // Loaded as the job loads it, with or without the full tile atlas; the
-    // job's loaders skip the checksum.
+    // job's loaders skip the checksum, and without it keep the map packed.
     auto load = [&](Level& level, bool keepAtlas, int tintMode = 1) {
         Runtime rt;
         rt.headless = true;
@@ -57,12 +57,15 @@ TEST(SampleCity, EveryWayOfDrawingGivesThePlainPicture) {
     EXPECT_NE(plain.checksum.value(), 0u);
     EXPECT_EQ(quick.checksum.value(), 0u);
     EXPECT_EQ(reduceAtlas(plain.tileAtlas), quick.reducedAtlas);
+    EXPECT_FALSE(plain.map.packed());
+    ASSERT_TRUE(quick.map.packed());
 
     MinimapBuilder slow, fast;
     slow.skipHidden = false;
     plain.reducedAtlas.clear();  // force the reduction from the full atlas
     const std::vector<uint8_t> full = slow.build(plain);
-    EXPECT_TRUE(full == fast.build(quick));
+    // Drawn straight at the size from the packed map (the sizes from 256
+    // up), and from the store made of it (below, and the plain drawing).
     for (int side : {2048, 1024, 512, 256, 128, 16}) {
         SCOPED_TRACE(side);
         const std::vector<uint8_t> filtered = boxFilter(full.data(), 4, side);
@@ -84,6 +87,8 @@ TEST(SampleCity, EveryWayOfDrawingGivesThePlainPicture) {
         ASSERT_TRUE(encodeJpegRows(*scaledMinimapRows(fast, quick, side), 95, sink));
         EXPECT_TRUE(sink.bytes == gdJpeg(side, side, [&](int x, int y) { return picture[size_t(y * side + x)]; }, 95));
     }
+    EXPECT_FALSE(quick.map.packed());
+    EXPECT_TRUE(full == fast.build(quick));
     // The sample is a real city: most of the picture is drawn.
     size_t drawn = 0;
     for (size_t i = 3; i < full.size(); i += 4) drawn += full[i] == 255;

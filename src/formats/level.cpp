@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "base/os.h"
 
@@ -42,14 +43,96 @@ void ZeroedBuffer::release() {
     size_ = mappingSize_ = 0;
 }
 
-void MapFile::ensure() {
+PackedColumns::PackedColumns(const uint8_t* data, size_t size) {
+    // Without the word count nothing can be placed safely; the squares whose
+    // base entries are present still cannot name a column.
+    if (size < BaseTableBytes + 4) return;
+    uint32_t wordCount;
+    std::memcpy(&wordCount, data + BaseTableBytes, 4);
+    data_ = data;
+    // Columns are counted in words from the word count's end; words below
+    // this lie whole inside the chunk.
+    words_ = data + BaseTableBytes + 4;
+    wordsHeld_ = (size - BaseTableBytes - 4) / 4;
+    const uint64_t blockTable = BaseTableBytes + 8 + 4 * uint64_t(wordCount);
+    // Block numbers below this have their whole record inside the chunk.
+    blocks_ = blockTable < size ? (size - blockTable) / 12 : 0;
+    records_ = data + std::min<uint64_t>(blockTable, size);
+}
+
+size_t PackedColumns::countUnplaced() const {
+    if (!readable()) return 0;
+    size_t lost = 0;
+    for (size_t square = 0; square < size_t(MapWidth) * MapHeight; ++square)
+        lost += column(square, [](int, const uint8_t*) {});
+    return lost;
+}
+
+void MapFile::ensure() const {
     if (!blocks_.data() && !blocks_.allocate(BlockCount * sizeof(BlockInfo))) throw std::bad_alloc();
 }
 
+void MapFile::unpack() const {
+    if (!packed_.readable()) return;
+    ensure();
+    BlockInfo* const out = store();
+    constexpr size_t Plane = size_t(MapWidth) * MapHeight;
+    for (size_t square = 0; square < Plane; ++square)
+        packed_.column(square, [&](int z, const uint8_t* record) {
+            std::memcpy(static_cast<void*>(&out[size_t(z) * Plane + square]), record, sizeof(BlockInfo));
+        });
+    packed_ = PackedColumns();
+    packedBytes_ = FileBytes();
+}
+
+void MapFile::keepPacked(FileBytes chunk) {
+    release();
+    packedBytes_ = std::move(chunk);
+    packed_ = PackedColumns(packedBytes_.data(), packedBytes_.size());
+    if (packed_.readable()) return;
+    packedBytes_ = FileBytes();
+    ensure();  // an empty map, as a decoded one would be
+}
+
 void MapFile::clear() {
+    packed_ = PackedColumns();
+    packedBytes_ = FileBytes();
     // A fresh store is zero already.
     if (blocks_.data()) blocks_.zero();
     else ensure();
+}
+
+void MapFile::release() {
+    packed_ = PackedColumns();
+    packedBytes_ = FileBytes();
+    blocks_.release();
+}
+
+void MapFile::column(size_t square, BlockInfo (&out)[MapDepth]) const {
+    // Copied from a constant, the clearing is six vector stores; a memset
+    // of the array becomes a string instruction that costs more than the
+    // rest of a packed column.
+    static constexpr BlockInfo None[MapDepth] = {};
+    std::memcpy(static_cast<void*>(out), None, sizeof out);
+    if (const BlockInfo* s = store()) {
+        for (size_t z = 0; z < size_t(MapDepth); ++z) out[z] = s[z * MapWidth * MapHeight + square];
+    } else if (packed_.readable()) {
+        packed_.column(square, [&](int z, const uint8_t* record) {
+            std::memcpy(static_cast<void*>(&out[z]), record, sizeof(BlockInfo));
+        });
+    }
+}
+
+BlockInfo MapFile::block(size_t square, int z) const {
+    BlockInfo b;
+    if (const BlockInfo* s = store()) {
+        b = s[size_t(z) * MapWidth * MapHeight + square];
+    } else if (packed_.readable()) {
+        packed_.column(square, [&](int layer, const uint8_t* record) {
+            if (layer == z) std::memcpy(static_cast<void*>(&b), record, sizeof b);
+        });
+    }
+    return b;
 }
 
 void MapFile::clearExtras() {
@@ -63,6 +146,7 @@ void MapFile::clearExtras() {
 
 const BlockInfo& MapFile::at(int x, int y, int z) const {
     static const BlockInfo empty{};
+    unpack();
     if (!blocks_.data()) return empty;
     return store()[blockIndex(x, y, z)];
 }

@@ -2,14 +2,17 @@
 // surface groups), the block store of the map, and the running checksum.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "formats/checksum.h"
+#include "formats/file_reader.h"
 
 namespace vant {
 
@@ -111,18 +114,108 @@ private:
     size_t mappingSize_ = 0;
 };
 
+// The blocks of a map as its compressed chunk ("DMAP") holds them: 65536
+// base entries (one per square, row by row) giving each square's column in
+// words, then the word count, the columns (a height and the lowest layer in
+// the first word, a block number per layer after it), the block count and
+// the 12-byte block records. Reads stay inside the bytes given: a column or
+// block number that points outside them leaves its layers empty.
+class PackedColumns {
+public:
+    static constexpr size_t BaseTableBytes = 262144;
+
+    PackedColumns() = default;
+    PackedColumns(const uint8_t* data, size_t size);
+    // False when the bytes are too short for the base table and the word
+    // count: then no square can name a column and every square is empty.
+    bool readable() const { return words_ != nullptr; }
+
+    // Calls put(z, record) for each block of the square's column that lies
+    // inside the bytes, lowest layer first; returns how many column or block
+    // numbers pointing outside them were met (a column cut by the end of the
+    // bytes counts once).
+    template <class Put>
+    size_t column(size_t square, Put&& put) const {
+        uint32_t base;
+        std::memcpy(&base, data_ + 4 * square, 4);
+        if (base >= wordsHeld_) return 1;  // column outside the chunk: square left empty
+        const uint8_t* entry = words_ + 4 * size_t(base);
+        const int height = entry[0];
+        const int offset = entry[1];
+        // Layers past the top of the map have nowhere to go.
+        const int top = std::min(height, MapDepth);
+        if (offset >= top) return 0;
+        // A column cut by the end of the chunk places the layers it holds.
+        size_t lost = 0;
+        uint64_t layers = uint64_t(top - offset);
+        if (layers > wordsHeld_ - base - 1) {
+            layers = wordsHeld_ - base - 1;
+            lost = 1;
+        }
+        entry += 4;
+        for (int z = offset; z < offset + int(layers); ++z, entry += 4) {
+            uint32_t n;
+            std::memcpy(&n, entry, 4);
+            if (n >= blocks_) {  // block number outside the table: layer left empty
+                ++lost;
+                continue;
+            }
+            put(z, records_ + 12 * size_t(n));
+        }
+        return lost;
+    }
+    // The column or block numbers pointing outside the bytes, over all squares.
+    size_t countUnplaced() const;
+
+private:
+    const uint8_t* data_ = nullptr;
+    const uint8_t* words_ = nullptr;  // null when unreadable
+    uint64_t wordsHeld_ = 0;          // whole words after the word count
+    uint64_t blocks_ = 0;             // whole records in the block table
+    const uint8_t* records_ = nullptr;
+};
+
 class MapFile {
 public:
     static constexpr size_t BlockCount = size_t(MapWidth) * MapHeight * MapDepth;
 
     // The store is allocated on first use and kept for the run.
     void clear();
-    void release() { blocks_.release(); }
-    bool allocated() const { return blocks_.data() != nullptr; }
-    BlockInfo* data() { ensure(); return store(); }
-    const BlockInfo* data() const { return store(); }
+    void release();
+    // Whether the map holds blocks, in the store or packed.
+    bool allocated() const { return blocks_.data() != nullptr || packed_.readable(); }
+    BlockInfo* data() { unpack(); ensure(); return store(); }
+    // Null when nothing was allocated; a packed map is unpacked first.
+    const BlockInfo* data() const { unpack(); return store(); }
     const BlockInfo& at(int x, int y, int z) const;
-    BlockInfo& at(int x, int y, int z) { ensure(); return store()[blockIndex(x, y, z)]; }
+    BlockInfo& at(int x, int y, int z) { return data()[blockIndex(x, y, z)]; }
+
+    // Keeps a compressed block map as it is instead of decoding it into the
+    // store: a job that draws the map once reads its squares straight from
+    // it and never touches the store's 6 MiB. The store is made from it the
+    // first time something asks for the store. Unreadable bytes (too short
+    // for their base table) leave the map empty.
+    void keepPacked(FileBytes chunk);
+    bool packed() const { return packed_.readable(); }
+    // The blocks of one square (y * MapWidth + x), layer 0 up; empty layers
+    // are all zero. From the store, or from the packed map.
+    void column(size_t square, BlockInfo (&out)[MapDepth]) const;
+    // One of them.
+    BlockInfo block(size_t square, int z) const;
+    // Calls f(z, block) for the square's layers lowest first: all of them
+    // from the store, only those the packed map holds from a packed map.
+    template <class F>
+    void visitColumn(size_t square, F&& f) const {
+        if (const BlockInfo* s = store()) {
+            for (int z = 0; z < MapDepth; ++z) f(z, s[size_t(z) * MapWidth * MapHeight + square]);
+        } else if (packed_.readable()) {
+            packed_.column(square, [&](int z, const uint8_t* record) {
+                BlockInfo b;
+                std::memcpy(static_cast<void*>(&b), record, sizeof b);
+                f(z, b);
+            });
+        }
+    }
 
     // Empties what a windowed load reads beside the blocks (zones, tile
     // animations, the water tile), so a load that stops early leaves nothing
@@ -142,9 +235,13 @@ public:
     bool waterTileAnimated = false;
 
 private:
-    void ensure();
+    void ensure() const;
+    void unpack() const;
     BlockInfo* store() const { return static_cast<BlockInfo*>(blocks_.data()); }
-    ZeroedBuffer blocks_;
+    // Made on first use, also from a const map; one thread per level.
+    mutable ZeroedBuffer blocks_;
+    mutable FileBytes packedBytes_;
+    mutable PackedColumns packed_;
 };
 
 struct TileOrigin {

@@ -13,33 +13,16 @@
 namespace vant {
 
 namespace {
-constexpr size_t DmapBaseTableBytes = 262144;
 constexpr size_t UmapPieceRecords = 341;
 // A whole map in the compressed form, every square its own column of eight
 // distinct blocks, takes under 10 MB; data past this is junk and is read as
 // outside the chunk.
 constexpr uint64_t LargestDmap = uint64_t(64) << 20;
-
-inline uint32_t readU32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
 }  // namespace
 
 void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& checksum, size_t* unplaced) {
-    if (size < DmapBaseTableBytes + 4) {
-        // Without the column word count nothing can be placed safely; the
-        // squares whose base entries are present still cannot name a column.
-        return;
-    }
-    const uint64_t wordCount = readU32(data + DmapBaseTableBytes);
-    // Columns are counted in words from the word count's end; words below
-    // this lie whole inside the chunk.
-    const uint8_t* const words = data + DmapBaseTableBytes + 4;
-    const uint64_t wordsHeld = (size - DmapBaseTableBytes - 4) / 4;
-    const uint64_t blockTable = DmapBaseTableBytes + 8 + 4 * wordCount;
-    // Block numbers below this have their whole record inside the chunk.
-    const uint64_t blocks = blockTable < size ? (size - blockTable) / 12 : 0;
-    const uint8_t* const records = data + std::min<uint64_t>(blockTable, size);
+    const PackedColumns columns(data, size);
+    if (!columns.readable()) return;
     BlockInfo* store = map.data();
     constexpr size_t Plane = size_t(MapWidth) * MapHeight;  // one layer of the store
     size_t lost = 0;
@@ -52,34 +35,8 @@ void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& c
     // million instructions fewer in a job on the sample city.
     auto place = [&](auto feeding) {
         for (size_t square = 0; square < Plane; ++square) {
-            const uint64_t base = readU32(data + 4 * square);
-            if (base >= wordsHeld) {  // column outside the chunk: square left empty
-                ++lost;
-                continue;
-            }
-            const uint8_t* entry = words + 4 * base;
-            const int height = entry[0];
-            const int offset = entry[1];
-            // Layers past the top of the map have nowhere to go.
-            const int top = std::min(height, MapDepth);
-            if (offset >= top) continue;
-            // A column cut by the end of the chunk places the layers it holds.
-            uint64_t layers = uint64_t(top - offset);
-            if (layers > wordsHeld - base - 1) {
-                layers = wordsHeld - base - 1;
-                ++lost;
-            }
-            entry += 4;
-            const uint8_t* const entriesEnd = entry + 4 * layers;
-            BlockInfo* out = store + blockIndex(0, 0, offset) + square;
-            for (; entry != entriesEnd; entry += 4, out += Plane) {
-                const uint64_t n = readU32(entry);
-                if (n >= blocks) {  // block number outside the table: layer left empty
-                    ++lost;
-                    continue;
-                }
-                const uint8_t* record = records + 12 * n;
-                std::memcpy(static_cast<void*>(out), record, 12);
+            lost += columns.column(square, [&](int z, const uint8_t* record) {
+                std::memcpy(static_cast<void*>(store + size_t(z) * Plane + square), record, 12);
                 if constexpr (decltype(feeding)::value) {
                     if (pendingBytes == sizeof pending) {
                         checksum.feed(pending, pendingBytes);
@@ -88,7 +45,7 @@ void decodeDmap(const uint8_t* data, size_t size, MapFile& map, LevelChecksum& c
                     std::memcpy(pending + pendingBytes, record, 12);
                     pendingBytes += 12;
                 }
-            }
+            });
         }
     };
     if (checksum.enabled()) place(std::true_type{});
@@ -123,12 +80,21 @@ bool loadMap(Runtime& rt, Level& level, const MapList& maps, int mapIndex, std::
 
     if (useDmap) {
         if (dmap.offset != 0) {
-            const FileBytes chunk = file.read(dmap.offset, std::min<uint64_t>(dmap.size, LargestDmap));
+            FileBytes chunk = file.read(dmap.offset, std::min<uint64_t>(dmap.size, LargestDmap));
+            const size_t chunkBytes = chunk.size();
             size_t unplaced = 0;
-            decodeDmap(chunk.data(), chunk.size(), level.map, level.checksum, rt.problemListener ? &unplaced : nullptr);
-            if (chunk.size() < DmapBaseTableBytes + 4)
+            if (rt.headless && !level.checksum.enabled() && chunkBytes <= MapFile::BlockCount * sizeof(BlockInfo)) {
+                // Nothing needs the store but the drawing, which can read the
+                // squares from the chunk: keep it as it is (no larger than
+                // the store it saves).
+                if (rt.problemListener) unplaced = PackedColumns(chunk.data(), chunkBytes).countUnplaced();
+                level.map.keepPacked(std::move(chunk));
+            } else {
+                decodeDmap(chunk.data(), chunkBytes, level.map, level.checksum, rt.problemListener ? &unplaced : nullptr);
+            }
+            if (chunkBytes < PackedColumns::BaseTableBytes + 4)
                 rt.reportProblem(fileName, true, "chunk DMAP is too short to hold its base table: %zu bytes",
-                                 chunk.size());
+                                 chunkBytes);
             else if (unplaced)
                 rt.reportProblem(fileName, true, "chunk DMAP names %zu columns or blocks outside itself; left empty",
                                  unplaced);

@@ -1,5 +1,6 @@
-// The map loader: the block map ("UMAP" or "DMAP") into the block store,
-// and, in a windowed run, tile animations, the water tile and zones.
+// The map loader: the block map ("UMAP" or "DMAP") into the block store (a
+// headless load without the checksum keeps a "DMAP" packed), and, in a
+// windowed run, tile animations, the water tile and zones.
 #pragma once
 
 #include <cstdint>

@@ -116,7 +116,7 @@ private:
     size_t lidKey(const BlockInfo& lid);
     const uint8_t* lidCell(const BlockInfo& lid);
     template <class Out>
-    const uint8_t* finishedLid(size_t key, const BlockInfo& lid);
+    const uint8_t* finishedLid(size_t key, size_t square);
 
     MinimapBuilder& builder_;
     const Level& level_;
@@ -124,7 +124,7 @@ private:
     int f_ = 0;        // picture pixels per output pixel; 0 for the plain picture
     int perCell_ = 1;  // output rows per band
     int row_ = 0;
-    const BlockInfo* blocks_ = nullptr;
+    const MapFile* map_ = nullptr;  // null when the map holds no blocks
     std::vector<uint8_t> lowestVisible_;
     // Where the lowest visible lid alone makes the cell, its lidKey; else NoKey.
     static constexpr uint32_t NoKey = UINT32_MAX;
