@@ -1,6 +1,7 @@
 // The "DMAP" decoder on chunk data of exactly the given length, so that a
-// read past the chunk is caught. (A "UMAP" is read straight into the store
-// by the map loader, which the map harness covers.) A full base table alone
+// read past the chunk is caught, and the same chunk kept packed: every
+// square read from it is the decoded one. (A "UMAP" is read straight into
+// the store by the map loader, which the map harness covers.) A full base table alone
 // is 256 KiB, so the input describes one compactly:
 //   byte 0        unused (kept so the seeds stay valid)
 //   byte 1..2     k, the number of base entries given (little-endian)
@@ -34,7 +35,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (k != 0)
         for (size_t i = 0; i < 65536; ++i) std::memcpy(&chunk[4 * i], entries + 4 * (i % k), 4);
     std::memcpy(chunk.data() + BaseTableBytes, data + at, size - at);
-    decodeDmap(chunk.data(), chunk.size(), map, checksum);
+    size_t unplaced = 0;
+    decodeDmap(chunk.data(), chunk.size(), map, checksum, &unplaced);
+
+    static MapFile packed;
+    packed.keepPacked(FileBytes(chunk.begin(), chunk.end()));
+    FUZZ_CHECK(PackedColumns(chunk.data(), chunk.size()).countUnplaced() == unplaced);
+    for (size_t square = 0; square < 65536; ++square) {
+        BlockInfo a[MapDepth], b[MapDepth];
+        packed.column(square, a);
+        map.column(square, b);
+        FUZZ_CHECK(std::memcmp(a, b, sizeof a) == 0);
+    }
 
     // The same chunk cut short by one byte must be just as safe.
     chunk.pop_back();
