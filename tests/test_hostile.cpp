@@ -381,6 +381,24 @@ TEST_F(HostileRun, ArgumentsLimitsAndFloods) {
         starved += log().find("[ERROR] Could not allocate memory\r\n") != std::string::npos;
     }
     EXPECT_GT(starved, 0);
+    // vantmap alike: a level it cannot get the memory for fails alone, said
+    // so, never aborting, and its older picture stays.
+    int vantmapStarved = 0;
+    for (int kb = 40000; kb >= 4000; kb -= 4000) {
+        writeFile(home / "starved.png", Old);
+        for (const std::string command : {"render", "info"}) {
+            std::vector<std::string> args = {"-c", "ulimit -v " + std::to_string(kb) + "; exec \"$0\" \"$@\"",
+                                             VANTMAP_BINARY, command, at("sample.gmp"), "--style", at("sample.sty")};
+            if (command == "render") args.insert(args.end(), {"--size", "512", "-o", at("starved.png")});
+            const RunResult r = runProgram("/bin/sh", args, home.path());
+            if (r.status == 127) continue;  // too little to start
+            EXPECT_TRUE(r.status == 0 || r.status == 1) << kb << " " << command << ": " << r.stdErr;
+            vantmapStarved += r.stdErr.find("not enough memory") != std::string::npos;
+        }
+        const std::string picture = readFile(home / "starved.png");
+        EXPECT_TRUE(picture == Old || picture.substr(1, 3) == "PNG") << kb;
+    }
+    EXPECT_GT(vantmapStarved, 0);
 #endif
     // File-size limits: HostileRun.FullFileSystem*.
     std::string repeats;  // ten million empty "PALX" chunks

@@ -47,7 +47,8 @@ bool TrueColorPicture::nextTrueColor(int* const* rows) {
 bool writePngRows(Runtime& rt, const std::string& path, RowSource& rows) {
     AtomicFile file(path);
     if (encodePngRows(rows, file) && file.commit()) return true;
-    reportWriteFailure(rt, path, file.error());
+    // Nothing wrong with the file: the encoder failed (out of memory).
+    reportWriteFailure(rt, path, file.error().empty() ? "the picture could not be encoded" : file.error());
     return false;
 }
 

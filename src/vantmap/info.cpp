@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <new>
+#include <stdexcept>
 
 #include "base/runtime.h"
 #include "base/text.h"
@@ -188,7 +190,17 @@ int runInfo(const InfoOptions& o) {
     ordered_json all = ordered_json::array();
     bool failed = false;
     for (LevelInput& in : inputs) {
-        ordered_json facts = levelFacts(in);
+        ordered_json facts;
+        try {
+            facts = levelFacts(in);
+        } catch (const std::exception& e) {
+            // Out of memory (bad_alloc, or a vector that could not grow) for
+            // this level alone.
+            if (!dynamic_cast<const std::bad_alloc*>(&e) && !dynamic_cast<const std::length_error*>(&e)) throw;
+            facts = {{"level", in.level},
+                     {"ok", false},
+                     {"problems", {{{"file", in.level}, {"message", "not enough memory to read it"}, {"error", true}}}}};
+        }
         failed = failed || !facts["ok"].get<bool>();
         if (!facts["ok"].get<bool>()) {
             // Errors go to standard error too, as render tells them.

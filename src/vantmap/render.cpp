@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <thread>
 #include <unistd.h>
 
@@ -194,7 +196,16 @@ int runRender(const RenderOptions& o) {
         for (size_t i; (i = next++) < jobs.size();) {
             const auto start = std::chrono::steady_clock::now();
             LevelReport report;
-            const bool ok = renderLevel(o, format, jobs[i], report);
+            bool ok = false;
+            try {
+                ok = renderLevel(o, format, jobs[i], report);
+            } catch (const std::bad_alloc&) {
+                // Out of memory for this level alone: the others go on, and
+                // its picture file is left as it was (never half-written).
+                report.error(jobs[i].input.level, "not enough memory to draw it; no picture written");
+            } catch (const std::length_error&) {
+                report.error(jobs[i].input.level, "not enough memory to draw it; no picture written");
+            }
             report.print();
             if (!ok) ++failed;
             const int n = ++finished;
