@@ -418,7 +418,7 @@ TEST_F(HostileRun, ArgumentsLimitsAndFloods) {
 }
 
 TEST_F(HostileRun, OnlyRegularFilesAreOpened) {
-    for (const char* fifo : {"pipe.sty", "pipe.tga", "level.mis"}) ASSERT_EQ(::mkfifo(at(fifo).c_str(), 0600), 0);
+    for (const char* fifo : {"pipe.sty", "pipe.tga", "level.mis", "pipe.mmp"}) ASSERT_EQ(::mkfifo(at(fifo).c_str(), 0600), 0);
     std::filesystem::create_directory(home / "folder.gmp");
     writeFile(home / "level.mmp", "[MapFiles]\r\nstyfile=sample.sty\r\ngmpfile=sample.gmp\r\nscrfile=level.scr\r\n");
     EXPECT_EQ(job({"-mmp", at("level.mmp"), "-out", at("mmp.tga")}).status, 1);
@@ -431,6 +431,18 @@ TEST_F(HostileRun, OnlyRegularFilesAreOpened) {
     EXPECT_EQ(draw("pipe.tga").status, 1);
     EXPECT_NE(log().find("(not a regular file)"), std::string::npos);
     EXPECT_EQ(std::filesystem::status(home / "pipe.tga").type(), std::filesystem::file_type::fifo);
+    // vantmap names the pipe (or folder) and goes on, never waiting on it.
+    const std::string pipe = "cannot open: not a regular file", folder = "cannot open: Is a directory";
+    for (const auto& [args, why] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"info", at("pipe.mmp")}, pipe},
+             {{"render", at("sample.gmp"), "--style", at("pipe.sty"), "-o", at("v.tga")}, pipe},
+             {{"info", at("folder.gmp"), "--style", at("sample.sty")}, folder}}) {
+        std::vector<std::string> shell = {"-c", "exec timeout 20 \"$0\" \"$@\"", VANTMAP_BINARY};
+        shell.insert(shell.end(), args.begin(), args.end());
+        const RunResult r = runProgram("/bin/sh", shell, home.path());
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_NE(r.stdErr.find(why), std::string::npos) << r.stdErr;
+    }
 }
 
 TEST_F(HostileRun, SavingKeepsLinksModesAndLongNamesAndNoTemporaryFile) {

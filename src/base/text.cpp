@@ -1,7 +1,9 @@
 #include "base/text.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 
 #include "base/os.h"
 
@@ -181,6 +183,18 @@ int64_t fileSize(const std::string& path) {
 }
 
 std::FILE* openFile(const std::string& path, const char* mode) { return os::openRegularFile(path, mode); }
+
+std::string cannotOpenReason(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    if (!ec && std::filesystem::is_directory(st)) return "cannot open: Is a directory";
+    if (!ec && !std::filesystem::is_regular_file(st)) return "cannot open: not a regular file";
+    errno = 0;
+    std::FILE* f = openFile(path, "rb");
+    if (!f) return std::string("cannot open: ") + std::strerror(errno ? errno : ENOENT);
+    std::fclose(f);
+    return {};
+}
 
 bool fileExists(const std::string& path) {
     std::FILE* f = openFile(path, "r");

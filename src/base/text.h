@@ -44,5 +44,9 @@ bool fileExists(const std::string& path);
 // fopen ("r", "w", "a", binary or not, "+") of regular files only: folders,
 // pipes and devices count as files that cannot be opened, and nothing waits.
 std::FILE* openFile(const std::string& path, const char* mode);
+// Why the file cannot be opened for reading ("cannot open: ..."), or empty
+// when it can. A folder, a named pipe or a device is turned away without
+// being opened.
+std::string cannotOpenReason(const std::string& path);
 
 }  // namespace vant

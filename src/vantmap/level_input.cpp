@@ -1,10 +1,8 @@
 #include "vantmap/level_input.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "base/text.h"
 #include "formats/chunk_file.h"
@@ -81,25 +79,15 @@ void LevelReport::print() const {
     if (!all.empty()) printError(all);
 }
 
-// Why a file cannot be opened for reading; empty when it can.
-static std::string openFailure(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return "cannot open: Is a directory";
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::string("cannot open: ") + std::strerror(errno);
-    std::fclose(f);
-    return {};
-}
-
 std::string unreadableCause(const std::string& path) {
-    if (std::string why = openFailure(path); !why.empty()) return why;
+    if (std::string why = cannotOpenReason(path); !why.empty()) return why;
     const std::string expected = expectedMagicFor(path);
     const char* kind = expected == "GBST" ? "a style file" : expected == "GBMP" ? "a map file" : "a level file";
     return std::string("not ") + kind + ": bad header";
 }
 
 bool readDescription(LevelInput& input, LevelReport& report) {
-    if (std::string why = openFailure(input.level); !why.empty()) {
+    if (std::string why = cannotOpenReason(input.level); !why.empty()) {
         report.error(input.level, why);
         return false;
     }

@@ -39,16 +39,6 @@ int fail(const std::string& path, const std::string& what, int status = 1) {
     return status;
 }
 
-// Empty when the file can be read, else why not.
-std::string unreadable(const std::string& path) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return "cannot open: Is a directory";
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::string("cannot open: ") + std::strerror(errno);
-    std::fclose(f);
-    return {};
-}
-
 class ViewSession {
 public:
     ViewSession(App& app, AppState& state, gfx::GlServices& gpu, platform::WindowedShell& shell)
@@ -269,9 +259,9 @@ int runView(const ViewRequest& request) {
     std::error_code ec;
     const std::string level = fs::absolute(request.level, ec).string();
     const std::string style = separateFiles ? fs::absolute(request.style, ec).string() : std::string();
-    if (const std::string why = unreadable(level); !why.empty()) return fail(request.level, why);
+    if (const std::string why = cannotOpenReason(level); !why.empty()) return fail(request.level, why);
     if (separateFiles)
-        if (const std::string why = unreadable(style); !why.empty()) return fail(request.style, why);
+        if (const std::string why = cannotOpenReason(style); !why.empty()) return fail(request.style, why);
 
     auto app = std::make_unique<App>();
     Runtime& rt = app->rt;
