@@ -459,23 +459,36 @@ TEST_F(HostileRun, SavingKeepsLinksModesAndLongNamesAndNoTemporaryFile) {
     EXPECT_EQ(readFile(home / (longName + ".tga")), readFile(home / "real.tga"));
 
     // Killed at any moment: the old picture or the new one, never a part,
-    // never a temporary file.
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
-        for (int ms = 0; ms < 320; ms += 40) {
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                ::execl(program.c_str(), "vantedit", "-saveminimap", "-sty", at("sample.sty").c_str(), "-gmp",
-                        at("sample.gmp").c_str(), "-out", at("real.tga").c_str(), nullptr);
-                ::_exit(127);
+    // never a temporary file; nor from vantmap drawing levels side by side.
+    std::vector<std::vector<std::string>> runs = {
+        {program.string(), "-saveminimap", "-sty", at("sample.sty"), "-gmp", at("sample.gmp"), "-out", at("real.tga")},
+        {VANTMAP_BINARY, "render", "--style", at("sample.sty"), "-o", out.string(), "--format", "tga", "-j", "2"}};
+    for (int i = 0; i < 12; ++i) {  // a batch that lasts through the kills
+        const std::string copy = "b" + std::to_string(i) + ".gmp";
+        fs::copy_file(home / "sample.gmp", home / copy);
+        runs[1].push_back(at(copy));
+    }
+    for (const std::vector<std::string>& run : runs) {
+        std::vector<char*> argv;
+        for (const std::string& a : run) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+            for (int ms = 0; ms < 320; ms += 40) {
+                const pid_t pid = ::fork();
+                if (pid == 0) {
+                    ::execv(argv[0], argv.data());
+                    ::_exit(127);
+                }
+                ::usleep(useconds_t(ms) * 1000);
+                ::kill(pid, sig);
+                ::waitpid(pid, nullptr, 0);
             }
-            ::usleep(useconds_t(ms) * 1000);
-            ::kill(pid, sig);
-            ::waitpid(pid, nullptr, 0);
         }
     }
     EXPECT_EQ(std::filesystem::file_size(home / "real.tga"), 18u + 2048 * 2048 * 3);
-    for (const auto& e : std::filesystem::directory_iterator(home.path()))
-        EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
+    for (const fs::path& folder : {home.path(), out})
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
 }
 
 // Files written in place of older ones: when writing fails (full file

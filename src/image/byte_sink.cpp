@@ -1,5 +1,6 @@
 #include "image/byte_sink.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -20,32 +21,48 @@ namespace {
 constexpr size_t WriteBuffer = size_t(512) << 10;
 
 // Temporary files alive right now, for the signal handler to remove. The
-// handler may only touch plain memory, so the table is fixed and each slot
-// is marked in use only once its name is complete.
+// handler may only touch plain memory and lock-free atomics, so the table is
+// fixed: room for every file a batch of parallel levels writes at once. A
+// slot is taken atomically (threads may write files side by side) and is
+// marked named only once its name is complete.
+constexpr int TempSlots = 264;
+enum : int { SlotFree, SlotNaming, SlotNamed };
 struct LiveTemp {
     char path[4096];
-    volatile std::sig_atomic_t used;
+    std::atomic<int> state;
 };
-LiveTemp gLiveTemps[4];
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slots");
+LiveTemp gLiveTemps[TempSlots];
+// Files being made and not yet noted down; once the handler has begun, no
+// more are made.
+std::atomic<int> gMaking{0};
+std::atomic<bool> gEnding{false};
 
 int rememberTemp(const std::string& path) {
     if (path.size() >= sizeof gLiveTemps[0].path) return -1;
-    for (int i = 0; i < 4; ++i) {
-        if (gLiveTemps[i].used) continue;
+    for (int i = 0; i < TempSlots; ++i) {
+        int free = SlotFree;
+        if (!gLiveTemps[i].state.compare_exchange_strong(free, SlotNaming)) continue;
         std::memcpy(gLiveTemps[i].path, path.c_str(), path.size() + 1);
-        gLiveTemps[i].used = 1;
+        gLiveTemps[i].state = SlotNamed;
         return i;
     }
     return -1;
 }
 
 void forgetTemp(int slot) {
-    if (slot >= 0) gLiveTemps[slot].used = 0;
+    if (slot >= 0) gLiveTemps[slot].state = SlotFree;
 }
 
 void removeTemps() {
+    // Another thread may be between making its file and noting it down
+    // (the thread running this never is: it holds interruptions off
+    // meanwhile); that takes microseconds, so wait for it.
+    gEnding = true;
+    while (gMaking.load() != 0) {
+    }
     for (LiveTemp& t : gLiveTemps)
-        if (t.used) os::removeFile(t.path);
+        if (t.state.load() == SlotNamed) os::removeFile(t.path);
 }
 
 }  // namespace
@@ -72,9 +89,15 @@ AtomicFile::AtomicFile(std::string target) : target_(os::followLinks(target)) {
     // No interruption may come between making the file and noting it down.
     {
         os::InterruptsHeld held;
-        file_ = os::createUniqueFile(prefix, temp_, kind == os::PathKind::File ? target_ : std::string());
-        replacing_ = kind == os::PathKind::File;
-        if (file_) slot_ = rememberTemp(temp_);
+        ++gMaking;
+        if (!gEnding) {
+            file_ = os::createUniqueFile(prefix, temp_, kind == os::PathKind::File ? target_ : std::string());
+            replacing_ = kind == os::PathKind::File;
+            if (file_) slot_ = rememberTemp(temp_);
+        } else {
+            errno = EINTR;  // the run is ending
+        }
+        --gMaking;
     }
     if (!file_) {
         error_ = std::strerror(errno);

@@ -12,6 +12,7 @@
 
 #include "base/os.h"
 #include "base/text.h"
+#include "image/byte_sink.h"
 #include "vantmap/commands.h"
 
 #ifndef VANTMAP_VERSION
@@ -86,5 +87,7 @@ int main(int argc, char** argv) {
 #else
     vant::os::preferLargePages();
 #endif
+    // Interrupted, a run leaves no half-written picture's temporary file.
+    vant::protectTemporaryFiles();
     return vant::vantmap::run(argc, argv);
 }
