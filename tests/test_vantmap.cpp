@@ -181,8 +181,14 @@ TEST(Vantmap, BatchHiddenLayersZonesInfoAndDamage) {
     EXPECT_EQ(zonecut["problems"][0], nlohmann::json::parse(
         R"({"file":"./zonecut.gmp","message":"chunk ZONE is cut short: 13 of 23 bytes in the file","error":false})"));
 
-    // A style cut short is damage: nothing written without --force.
+    // Never written over the level's own files.
     const std::string style = test::readFile(pack / "city.sty");
+    const RunResult own = vantmap(pack, {"render", "a.gmp", "--style", "city.sty", "-o", "city.sty", "--format", "tga"});
+    EXPECT_EQ(own.status, 1);
+    EXPECT_NE(own.stdErr.find("a.gmp: the picture would be written over city.sty"), std::string::npos) << own.stdErr;
+    EXPECT_EQ(test::readFile(pack / "city.sty"), style);
+
+    // A style cut short is damage: nothing written without --force.
     test::writeFile(pack / "city.sty", style.substr(0, style.size() - 1000));
     EXPECT_EQ(vantmap(home.path(), {"render", "pack/a.mmp", "-o", "cut.tga"}).status, 1);
     EXPECT_FALSE(fs::exists(home / "cut.tga"));

@@ -106,6 +106,14 @@ int formatNumber(const std::string& name) {
 bool renderLevel(const RenderOptions& o, int format, RenderJob& job, LevelReport& report) {
     LevelInput& in = job.input;
     if (in.fromDescription && !readDescription(in, report)) return false;
+    // The picture never replaces one of the level's own files.
+    for (const std::string& own : {in.level, in.style, in.map}) {
+        std::error_code ec;
+        if (std::filesystem::equivalent(job.output, own, ec)) {
+            report.error(in.level, "the picture would be written over " + own + "; no picture written");
+            return false;
+        }
+    }
 
     Runtime rt;
     rt.headless = true;
