@@ -213,7 +213,9 @@ int runInfo(const InfoOptions& o) {
         if (o.json) all.push_back(std::move(facts));
         else printText(facts);
     }
-    if (o.json) std::cout << ordered_json{{"levels", all}}.dump(2) << "\n";
+    // File and zone names are bytes, not always UTF-8: a byte that is not
+    // becomes U+FFFD, so the document stays valid JSON.
+    if (o.json) std::cout << ordered_json{{"levels", all}}.dump(2, ' ', false, ordered_json::error_handler_t::replace) << "\n";
     return failed ? ExitFailed : ExitOk;
 }
 
