@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <string_view>
 #include <unistd.h>
 
@@ -66,7 +67,14 @@ static int run(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return usageError(e.what());
     }
-    return chosen ? chosen() : usageError("no subcommand given");
+    if (!chosen) return usageError("no subcommand given");
+    try {
+        return chosen();
+    } catch (const std::bad_alloc&) {
+        // render and info report it per level; this is the rest (the view).
+        std::fputs("vantmap: not enough memory\n", stderr);
+        return ExitFailed;
+    }
 }
 
 }  // namespace vant::vantmap
