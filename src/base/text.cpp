@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <filesystem>
 
 #include "base/os.h"
 
@@ -185,10 +184,9 @@ int64_t fileSize(const std::string& path) {
 std::FILE* openFile(const std::string& path, const char* mode) { return os::openRegularFile(path, mode); }
 
 std::string cannotOpenReason(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::file_status st = std::filesystem::status(path, ec);
-    if (!ec && std::filesystem::is_directory(st)) return "cannot open: Is a directory";
-    if (!ec && !std::filesystem::is_regular_file(st)) return "cannot open: not a regular file";
+    const os::PathKind kind = os::pathKind(path);
+    if (kind == os::PathKind::Folder) return "cannot open: Is a directory";
+    if (kind == os::PathKind::Other) return "cannot open: not a regular file";
     errno = 0;
     std::FILE* f = openFile(path, "rb");
     if (!f) return std::string("cannot open: ") + std::strerror(errno ? errno : ENOENT);

@@ -27,31 +27,32 @@ constexpr size_t WriteBuffer = size_t(512) << 10;
 // marked named only once its name is complete.
 constexpr int TempSlots = 264;
 enum : int { SlotFree, SlotNaming, SlotNamed };
-struct LiveTemp {
-    char path[4096];
-    std::atomic<int> state;
-};
-static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slots");
-LiveTemp gLiveTemps[TempSlots];
+// Plain zero-filled memory (no constructor runs at start-up, and the names'
+// pages are touched only when used); the states are read and written as
+// atomics. They sit apart from the names, so a scan reads one page.
+int gTempState[TempSlots];
+char gTempPath[TempSlots][4096];
+std::atomic_ref<int> slotState(int i) { return std::atomic_ref<int>(gTempState[i]); }
+static_assert(std::atomic_ref<int>::is_always_lock_free, "the signal handler reads the slots");
 // Files being made and not yet noted down; once the handler has begun, no
 // more are made.
 std::atomic<int> gMaking{0};
 std::atomic<bool> gEnding{false};
 
 int rememberTemp(const std::string& path) {
-    if (path.size() >= sizeof gLiveTemps[0].path) return -1;
+    if (path.size() >= sizeof gTempPath[0]) return -1;
     for (int i = 0; i < TempSlots; ++i) {
         int free = SlotFree;
-        if (!gLiveTemps[i].state.compare_exchange_strong(free, SlotNaming)) continue;
-        std::memcpy(gLiveTemps[i].path, path.c_str(), path.size() + 1);
-        gLiveTemps[i].state = SlotNamed;
+        if (!slotState(i).compare_exchange_strong(free, SlotNaming)) continue;
+        std::memcpy(gTempPath[i], path.c_str(), path.size() + 1);
+        slotState(i).store(SlotNamed);
         return i;
     }
     return -1;
 }
 
 void forgetTemp(int slot) {
-    if (slot >= 0) gLiveTemps[slot].state = SlotFree;
+    if (slot >= 0) slotState(slot).store(SlotFree);
 }
 
 void removeTemps() {
@@ -61,8 +62,8 @@ void removeTemps() {
     gEnding = true;
     while (gMaking.load() != 0) {
     }
-    for (LiveTemp& t : gLiveTemps)
-        if (t.state.load() == SlotNamed) os::removeFile(t.path);
+    for (int i = 0; i < TempSlots; ++i)
+        if (slotState(i).load() == SlotNamed) os::removeFile(gTempPath[i]);
 }
 
 }  // namespace
