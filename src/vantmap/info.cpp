@@ -190,16 +190,18 @@ int runInfo(const InfoOptions& o) {
     ordered_json all = ordered_json::array();
     bool failed = false;
     for (LevelInput& in : inputs) {
+        // Out of memory (or a vector that could not grow) for this level alone.
+        const ordered_json starved = {
+            {"level", in.level},
+            {"ok", false},
+            {"problems", {{{"file", in.level}, {"message", "not enough memory to read it"}, {"error", true}}}}};
         ordered_json facts;
         try {
             facts = levelFacts(in);
-        } catch (const std::exception& e) {
-            // Out of memory (bad_alloc, or a vector that could not grow) for
-            // this level alone.
-            if (!dynamic_cast<const std::bad_alloc*>(&e) && !dynamic_cast<const std::length_error*>(&e)) throw;
-            facts = {{"level", in.level},
-                     {"ok", false},
-                     {"problems", {{{"file", in.level}, {"message", "not enough memory to read it"}, {"error", true}}}}};
+        } catch (const std::bad_alloc&) {
+            facts = starved;
+        } catch (const std::length_error&) {
+            facts = starved;
         }
         failed = failed || !facts["ok"].get<bool>();
         if (!facts["ok"].get<bool>()) {
