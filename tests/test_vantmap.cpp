@@ -153,15 +153,16 @@ TEST(Vantmap, BatchHiddenLayersZonesInfoAndDamage) {
     for (int x : {20, 100, 130})  // the picture under the outlines is unchanged
         EXPECT_EQ(tgaPixel(zones, 256, x, 20), tgaPixel(bare, 256, x, 20));
 
-    // A name that is not UTF-8 comes out as U+FFFD in valid JSON.
-    fs::copy_file(pack / "a.gmp", pack / "caf\xE9.gmp");
+    // A zone name that is not UTF-8 comes out as U+FFFD in valid JSON.
+    MapWriter latin = cityMap();
+    latin.addZone({1, 10, 10, 5, 5, "caf\xE9"});
+    ASSERT_TRUE(saveBytes((pack / "latin.gmp").string(), latin.bytes()));
     const RunResult info =
-        vantmap(pack, {"info", "--json", "a.mmp", "cut.mmp", "zonecut.mmp", "caf\xE9.gmp", "--style", "city.sty"}, true);
+        vantmap(pack, {"info", "--json", "a.mmp", "cut.mmp", "zonecut.mmp", "latin.gmp", "--style", "city.sty"}, true);
     EXPECT_EQ(info.status, 1);
     const auto doc = nlohmann::json::parse(info.stdOut);
     ASSERT_EQ(doc["levels"].size(), 4u);
-    EXPECT_EQ(doc["levels"][3]["level"], "caf\uFFFD.gmp");
-    EXPECT_TRUE(doc["levels"][3]["ok"].get<bool>());
+    EXPECT_EQ(doc["levels"][3]["map"]["zones"][2]["name"], "caf\uFFFD");
     const auto& city = doc["levels"][0];
     EXPECT_TRUE(city["ok"].get<bool>() && city["problems"].empty());
     test::LevelFiles sum;  // loads with the checksum the job skips
