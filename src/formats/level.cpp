@@ -60,14 +60,6 @@ PackedColumns::PackedColumns(const uint8_t* data, size_t size) {
     records_ = data + std::min<uint64_t>(blockTable, size);
 }
 
-size_t PackedColumns::countUnplaced() const {
-    if (!readable()) return 0;
-    size_t lost = 0;
-    for (size_t square = 0; square < size_t(MapWidth) * MapHeight; ++square)
-        lost += column(square, [](int, const uint8_t*) {});
-    return lost;
-}
-
 void MapFile::ensure() const {
     if (!blocks_.data() && !blocks_.allocate(BlockCount * sizeof(BlockInfo))) throw std::bad_alloc();
 }
@@ -77,10 +69,9 @@ void MapFile::unpack() const {
     ensure();
     BlockInfo* const out = store();
     constexpr size_t Plane = size_t(MapWidth) * MapHeight;
-    for (size_t square = 0; square < Plane; ++square)
-        packed_.column(square, [&](int z, const uint8_t* record) {
-            std::memcpy(static_cast<void*>(&out[size_t(z) * Plane + square]), record, sizeof(BlockInfo));
-        });
+    packed_.everyColumn([&](size_t square, int z, const uint8_t* record) {
+        std::memcpy(static_cast<void*>(&out[size_t(z) * Plane + square]), record, sizeof(BlockInfo));
+    });
     packed_ = PackedColumns();
     packedBytes_ = FileBytes();
 }
@@ -114,24 +105,15 @@ void MapFile::column(size_t square, BlockInfo (&out)[MapDepth]) const {
     // rest of a packed column.
     static constexpr BlockInfo None[MapDepth] = {};
     std::memcpy(static_cast<void*>(out), None, sizeof out);
-    if (const BlockInfo* s = store()) {
-        for (size_t z = 0; z < size_t(MapDepth); ++z) out[z] = s[z * MapWidth * MapHeight + square];
-    } else if (packed_.readable()) {
-        packed_.column(square, [&](int z, const uint8_t* record) {
-            std::memcpy(static_cast<void*>(&out[z]), record, sizeof(BlockInfo));
-        });
-    }
+    visitColumn(square, [&](int z, const BlockInfo& b) { out[z] = b; });
 }
 
 BlockInfo MapFile::block(size_t square, int z) const {
+    if (const BlockInfo* s = store()) return s[size_t(z) * MapWidth * MapHeight + square];
     BlockInfo b;
-    if (const BlockInfo* s = store()) {
-        b = s[size_t(z) * MapWidth * MapHeight + square];
-    } else if (packed_.readable()) {
-        packed_.column(square, [&](int layer, const uint8_t* record) {
-            if (layer == z) std::memcpy(static_cast<void*>(&b), record, sizeof b);
-        });
-    }
+    visitColumn(square, [&](int layer, const BlockInfo& found) {
+        if (layer == z) b = found;
+    });
     return b;
 }
 

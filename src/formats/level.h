@@ -164,8 +164,19 @@ public:
         }
         return lost;
     }
-    // The column or block numbers pointing outside the bytes, over all squares.
-    size_t countUnplaced() const;
+    // The same over every square in order, put(square, z, record); returns
+    // the numbers pointing outside the bytes over all squares.
+    template <class Put>
+    size_t everyColumn(Put&& put) const {
+        size_t lost = 0;
+        if (!readable()) return lost;
+        for (size_t square = 0; square < size_t(MapWidth) * MapHeight; ++square)
+            lost += column(square, [&](int z, const uint8_t* record) { put(square, z, record); });
+        return lost;
+    }
+    size_t countUnplaced() const {
+        return everyColumn([](size_t, int, const uint8_t*) {});
+    }
 
 private:
     const uint8_t* data_ = nullptr;
