@@ -9,6 +9,7 @@
 #include "test_support.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -17,11 +18,14 @@
 #include <new>
 #include <set>
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
+#include "base/os.h"
 #include "formats/chunk_file.h"
 #include "image/tga_reader.h"
 #include "maplist/recent_maps.h"
@@ -443,6 +447,57 @@ TEST_F(HostileRun, OnlyRegularFilesAreOpened) {
         EXPECT_EQ(r.status, 1) << args[1];
         EXPECT_NE(r.stdErr.find(why), std::string::npos) << r.stdErr;
     }
+}
+
+// Outputs that cannot be checked or written, closed or broken standard
+// streams, no threads to be had: a clear failure for the run or its level.
+TEST_F(HostileRun, OutputsAndStreamsThatFailSayWhyAndHarmNothing) {
+    auto shell = [&](const std::string& script, std::vector<std::string> args) {
+        args.insert(args.begin(), {"-c", script, VANTMAP_BINARY});
+        return runProgram("/bin/sh", args, home.path());
+    };
+    fs::create_directory_symlink("loop", home / "loop");
+    writeFile(home / "log.txt", Old);
+    for (const auto& [script, output, why] : std::vector<std::array<std::string, 3>>{
+             {"exec \"$0\" \"$@\"", at("loop/x.png"), "loop/x.png: cannot write: Too many levels"},
+             {"exec \"$0\" \"$@\"", std::string(300, 'q') + ".png", ".png: cannot write: File name too long"},
+             {"exec \"$0\" \"$@\" >>log.txt", "/dev/stdout", "/dev/stdout: cannot write: not a regular file"}}) {
+        const RunResult r = shell(script, {"render", at("sample.mmp"), "--size", "16", "--format", "tga", "-o", output});
+        EXPECT_EQ(r.status, 1) << output << ": " << r.stdErr;
+        EXPECT_NE(r.stdErr.find(why), std::string::npos) << r.stdErr;
+    }
+    EXPECT_EQ(readFile(home / "log.txt"), Old);
+    const RunResult full = shell("exec \"$0\" \"$@\" >/dev/full", {"info", at("sample.mmp")});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.stdErr.find("vantmap: standard output: cannot write"), std::string::npos) << full.stdErr;
+    EXPECT_EQ(shell("exec \"$0\" \"$@\"", {"render", "x.txt", "-o", at("made/")}).status, 2);
+    EXPECT_FALSE(fs::exists(home / "made"));
+
+    // Standard streams closed at start stay taken: no file opened later gets
+    // their numbers (and the messages meant for them), and writes still fail.
+    EXPECT_EQ(inChild([] {
+        ::close(1), ::close(2);
+        os::keepStandardStreams();
+        const int fd = ::open(".", O_RDONLY);
+        return fd > 2 && ::write(1, "x", 1) < 0 && ::write(2, "x", 1) < 0 ? 0 : 1;
+    }), 0);
+
+    // The job whose messages nobody reads any more still ends through its log.
+    runProgram("/bin/sh", {"-c", "{ sleep 1; exec \"$0\" \"$@\"; } 2>&1 | true",
+        program.string(), "-saveminimap", "-mmp", at("none.mmp"), "-out", at("x.tga"), "-debug", "1"}, home.path());
+    EXPECT_TRUE(log().ends_with("EXIT SUCCESS\r\n")) << log();
+
+    // No second thread to be had: the levels are drawn one after another.
+    if (::geteuid() == 0 && inChild([] { return 0; }, -1, true) != 0) return;  // no ordinary user here
+    fs::permissions(out, fs::perms::all);
+    fs::copy_file(home / "sample.gmp", home / "other.gmp");
+    const std::vector<std::string> batch = {"render", "--style", at("sample.sty"), "--size", "16", "-j", "2",
+                                            "-o", out.string(), at("sample.gmp"), at("other.gmp")};
+    EXPECT_EQ(inChild([&] {
+        const rlimit two{2, 2};  // this child and vantmap: no thread beside it
+        return ::setrlimit(RLIMIT_NPROC, &two) == 0 ? runProgram(VANTMAP_BINARY, batch, home.path()).status : 9;
+    }, -1, true), 0);
+    EXPECT_EQ(entries(out).size(), 2u);
 }
 
 TEST_F(HostileRun, SavingKeepsLinksModesAndLongNamesAndNoTemporaryFile) {

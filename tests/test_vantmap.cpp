@@ -89,7 +89,8 @@ TEST(Vantmap, UsageErrorsHelpAndVersion) {
     const std::vector<std::vector<std::string>> wrong = {
         {}, {"render", "a.mmp", "--size", "1000"}, {"render", "a.mmp", "--size", "4096"},
         {"render", "a.mmp", "--quality", "0"}, {"render", "a.mmp", "--hide-layer", "8"}, {"render", "a.gmp"},
-        {"render", "a.mmp", "-o", "a.gif"}, {"info", "a.txt"}, {"rendr", "a.mmp"}};
+        {"render", "a.mmp", "-o", "a.gif"}, {"render", "a.mmp", "-o", ""}, {"render", "a.gmp", "--style", "a.style"},
+        {"info", "a.txt"}, {"rendr", "a.mmp"}};
     for (const auto& args : wrong) {
         const RunResult r = vantmap(home.path(), args);
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
@@ -153,10 +154,17 @@ TEST(Vantmap, BatchHiddenLayersZonesInfoAndDamage) {
     for (int x : {20, 100, 130})  // the picture under the outlines is unchanged
         EXPECT_EQ(tgaPixel(zones, 256, x, 20), tgaPixel(bare, 256, x, 20));
 
-    // A zone name that is not UTF-8 comes out as U+FFFD in valid JSON.
+    // A zone name that is not UTF-8 comes out as U+FFFD in valid JSON; in the
+    // text, control bytes are shown, never sent to the terminal.
     MapWriter latin = cityMap();
     latin.addZone({1, 10, 10, 5, 5, "caf\xE9"});
+    latin.addZone({1, 10, 10, 5, 5, "x\n  error: \x1B[2J"});
     ASSERT_TRUE(saveBytes((pack / "latin.gmp").string(), latin.bytes()));
+    const RunResult text = vantmap(pack, {"info", "latin.gmp", "--style", "city.sty"}, true);
+    EXPECT_NE(text.stdOut.find("\"x\\x0A  error: \\x1B[2J\""), std::string::npos) << text.stdOut;
+    // A description whose map line is empty names no map.
+    test::writeFile(pack / "nomap.mmp", "[MapFiles]\r\nGMPFile=\r\nSTYFile=city.sty\r\n");
+    EXPECT_NE(vantmap(pack, {"info", "nomap.mmp"}).stdErr.find("nomap.mmp: names no map file"), std::string::npos);
     const RunResult info =
         vantmap(pack, {"info", "--json", "a.mmp", "cut.mmp", "zonecut.mmp", "latin.gmp", "--style", "city.sty"}, true);
     EXPECT_EQ(info.status, 1);

@@ -92,6 +92,10 @@ int main(int argc, char** argv) {
 #else
     os::preferLargePages();
 #endif
+    os::keepStandardStreams();
+    // The job ends as it always does, through its run log, whoever stopped
+    // reading its messages.
+    os::ignoreBrokenPipes();
     protectTemporaryFiles();
     static App app;  // lives until exit
     Runtime& rt = app.rt;

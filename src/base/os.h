@@ -30,6 +30,9 @@ bool folderListable(const std::string& folder);
 // its own folder); the path itself when it is no link. On Windows, where
 // links are rare and need a privilege to make, the path itself.
 std::string followLinks(const std::string& path);
+// True for a name in the kernel's view of processes (/proc, /dev/fd/N,
+// /dev/stdout once followed): never a file a picture can be saved as.
+bool processFile(const std::string& path);
 // A new, empty file whose name starts with `prefix`, open for binary
 // writing; `name` receives its name. When `like` names a file the new one
 // takes over its permissions (and owner, where the process may give it),
@@ -60,9 +63,15 @@ int64_t readAt(std::FILE* file, void* data, size_t size, uint64_t offset);
 // end, `pos` itself where the system cannot tell.
 uint64_t skipHole(std::FILE* file, uint64_t pos, uint64_t size);
 
-// Has Ctrl-C, a request to terminate and a closed terminal run `cleanup`
-// before the process ends as it would have (not where the interruption was
-// already ignored). `cleanup` may only read plain memory and call
+// Standard input, output and error that were closed at start are held open
+// on nothing, so that no file opened later takes their numbers (and the
+// messages meant for them): reads find nothing, writes fail.
+void keepStandardStreams();
+// Writing to a pipe nobody reads fails instead of ending the process.
+void ignoreBrokenPipes();
+// Has Ctrl-C, a request to terminate, a closed terminal and a pipe nobody
+// reads any more run `cleanup` before the process ends as it would have (not
+// where the interruption was already ignored). `cleanup` may only read plain memory and call
 // removeFile. Also has a file-size limit fail the write, which is reported,
 // instead of ending the process.
 void onInterrupt(void (*cleanup)());

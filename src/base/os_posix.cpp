@@ -46,11 +46,26 @@ bool folderListable(const std::string& folder) {
     return ::stat((folder + "/").c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool processFile(const std::string& path) {
+#ifdef __linux__
+    // The folder holding the name decides: /dev/fd/1 is a link in /proc.
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    struct statfs fs {};
+    return ::statfs(folder.c_str(), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+#else
+    return path.starts_with("/proc/");
+#endif
+}
+
 std::string followLinks(const std::string& start) {
     std::string path = start;
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        // A process's descriptor links name no file to follow by name
+        // ("pipe:[7]"), or the file a shell opened for appending.
+        if (processFile(path)) return path;
         std::vector<char> link(size_t(st.st_size > 0 ? st.st_size : 4096) + 1);
         const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
         if (n <= 0 || size_t(n) >= link.size()) return path;
@@ -155,7 +170,7 @@ uint64_t skipHole(std::FILE* file, uint64_t pos, uint64_t size) {
 
 namespace {
 void (*gCleanup)() = nullptr;
-const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 extern "C" void cleanUpAndDie(int sig) {
     if (gCleanup) gCleanup();
@@ -163,6 +178,17 @@ extern "C" void cleanUpAndDie(int sig) {
     std::raise(sig);
 }
 }  // namespace
+
+void keepStandardStreams() {
+    // Opened read-only, so writes to them still fail as on a closed one.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int held = ::open("/dev/null", O_RDONLY);
+            if (held >= 0 && held != fd) ::close(held);
+        }
+}
+
+void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 void onInterrupt(void (*cleanup)()) {
     gCleanup = cleanup;

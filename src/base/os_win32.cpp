@@ -55,6 +55,9 @@ bool folderListable(const std::string& folder) {
 }
 
 std::string followLinks(const std::string& path) { return path; }
+bool processFile(const std::string&) { return false; }
+void keepStandardStreams() {}
+void ignoreBrokenPipes() {}
 
 std::FILE* createUniqueFile(const std::string& prefix, std::string& name, const std::string&) {
     // Names from the process id and a counter; creation fails when the name

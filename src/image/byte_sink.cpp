@@ -76,7 +76,7 @@ AtomicFile::AtomicFile(std::string target) : target_(os::followLinks(target)) {
         error_ = "the target is a folder";
         return;
     }
-    if (kind == os::PathKind::Other) {
+    if (kind == os::PathKind::Other || os::processFile(target_)) {
         error_ = "not a regular file";
         return;
     }

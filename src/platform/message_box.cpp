@@ -2,8 +2,15 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdio>
 #include <vector>
+#ifdef __linux__
+#include <pthread.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
 
 #include "base/runtime.h"
 
@@ -24,6 +31,31 @@ const char* answerName(int answer) {
     default: return "OK";
     }
 }
+
+#ifdef __linux__
+// On X11 the box may be shown by a child process of its own. Should this
+// process end while the box is up (a signal), the child goes too, instead of
+// keeping a box, and the display connection, for a program that is gone.
+std::atomic<pid_t> gBoxParent{0};
+
+void tieBoxToParent() {
+    const pid_t parent = gBoxParent.load();
+    if (parent == 0) return;  // a fork for something else
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(1);  // the parent ended before this line
+}
+
+struct BoxShown {
+    BoxShown() {
+        static const bool registered = ::pthread_atfork(nullptr, nullptr, tieBoxToParent) == 0;
+        (void)registered;
+        gBoxParent = ::getpid();
+    }
+    ~BoxShown() { gBoxParent = 0; }
+};
+#else
+struct BoxShown {};
+#endif
 
 }  // namespace
 
@@ -57,7 +89,12 @@ int showMessageBox(int type, const std::string& caption, const std::string& text
     const SDL_MessageBoxData data = {flags,          nullptr, caption.c_str(), text.c_str(), int(buttons.size()),
                                      buttons.data(), nullptr};
     int pressed = -1;
-    if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+    int shown;
+    {
+        BoxShown tied;
+        shown = SDL_ShowMessageBox(&data, &pressed);
+    }
+    if (shown != 0) {
         // Nobody saw the question: say so, with the text and the answer
         // taken on the person's behalf (the safe one, as when closed).
         const int answer = safeAnswer(type);

@@ -142,15 +142,27 @@ ordered_json levelFacts(LevelInput& in) {
     return facts;
 }
 
+// File names and names read from the levels may hold any byte: control
+// characters are shown as \xNN, so that no name can pass for a line of the
+// report or reach the terminal as a command.
+std::string text(const ordered_json& value) {
+    std::string out;
+    for (const char c : value.get<std::string>()) {
+        if (uint8_t(c) < 0x20 || c == 0x7F) out += formatText("\\x%02X", unsigned(uint8_t(c)));
+        else out += c;
+    }
+    return out;
+}
+
 void printText(const ordered_json& f) {
-    std::string out = f["level"].get<std::string>() + "\n";
+    std::string out = text(f["level"]) + "\n";
     auto line = [&out](const std::string& key, const std::string& value) { out += "  " + key + ": " + value + "\n"; };
-    if (f.contains("description")) line("name", f["description"]["name"].get<std::string>());
+    if (f.contains("description")) line("name", text(f["description"]["name"]));
     if (f.contains("checksum"))
-        line("checksum", f["checksum"].get<std::string>() + " (thumbnail " + f["thumbnail"].get<std::string>() + ")");
+        line("checksum", text(f["checksum"]) + " (thumbnail " + text(f["thumbnail"]) + ")");
     if (f.contains("style") && !f["style"].is_null()) {
         const ordered_json& s = f["style"];
-        line("style", s["file"].get<std::string>());
+        line("style", text(s["file"]));
         out += formatText("    %d tile pages, %d virtual and %d physical palettes, %d sprites, %d surface groups\n",
                           s["tile_pages"].get<int>(), s["virtual_palettes"].get<int>(),
                           s["physical_palettes"].get<int>(), s["sprites"].get<int>(),
@@ -159,7 +171,7 @@ void printText(const ordered_json& f) {
     }
     if (f.contains("map") && !f["map"].is_null()) {
         const ordered_json& m = f["map"];
-        line("map", m["file"].get<std::string>() + " (" + m["block_map"].get<std::string>() + ")");
+        line("map", text(m["file"]) + " (" + text(m["block_map"]) + ")");
         std::string layers;
         for (const auto& n : m["blocks_per_layer"]) layers += " " + std::to_string(n.get<int>());
         out += "    blocks per layer:" + layers + "\n";
@@ -168,7 +180,7 @@ void printText(const ordered_json& f) {
                           m["water_tile_animated"].get<bool>() ? " (animated)" : "");
         for (const auto& z : m["zones"])
             out += formatText("    zone %d: %s \"%s\" at %d,%d size %dx%d\n", z["id"].get<int>(),
-                              z["type_name"].get<std::string>().c_str(), z["name"].get<std::string>().c_str(),
+                              text(z["type_name"]).c_str(), text(z["name"]).c_str(),
                               z["x"].get<int>(), z["y"].get<int>(), z["w"].get<int>(), z["h"].get<int>());
         for (const auto& a : m["animations"]) {
             std::string frames;
@@ -178,7 +190,7 @@ void printText(const ordered_json& f) {
     }
     for (const auto& p : f["problems"])
         out += "  " + std::string(p["error"].get<bool>() ? "error" : "warning") + ": " +
-               p["file"].get<std::string>() + ": " + p["message"].get<std::string>() + "\n";
+               text(p["file"]) + ": " + text(p["message"]) + "\n";
     if (!f["ok"].get<bool>()) out += "  cannot be read\n";
     std::fputs(out.c_str(), stdout);
 }

@@ -19,6 +19,8 @@ std::string classifyLevel(const std::string& level, const std::string& style, Le
     }
     if (ext == "gmp") {
         if (style.empty()) return level + ": a .gmp level needs --style FILE.sty";
+        // Files are told apart by their extensions, headers checked by them.
+        if (fileExtension(style, true) != "sty") return style + ": a style file is named *.sty";
         out.map = level;
         out.style = style;
         return {};
@@ -91,6 +93,14 @@ bool readDescription(LevelInput& input, LevelReport& report) {
         report.error(input.level, why);
         return false;
     }
+#ifndef _WIN32
+    // Descriptions come from Windows: in their paths, and in the
+    // description's own, a backslash separates folders.
+    if (input.level.find('\\') != std::string::npos) {
+        report.error(input.level, "cannot be read: a backslash in its path would be read as a folder separator");
+        return false;
+    }
+#endif
     // The description's folder is the part of its path up to the last
     // separator: a bare name lives in the current folder.
     const bool bare = input.level.find_first_of("/\\") == std::string::npos;
@@ -98,8 +108,10 @@ bool readDescription(LevelInput& input, LevelReport& report) {
         report.error(input.level, "not a map description: the first line is not [MapFiles]");
         return false;
     }
-    input.style = input.description.styfile;
-    input.map = input.description.gmpfile;
+    // An empty value leaves the description's folder alone: no file named.
+    auto named = [](const std::string& path) { return path.empty() || path.back() == '/' ? std::string() : path; };
+    input.style = named(input.description.styfile);
+    input.map = named(input.description.gmpfile);
     if (input.map.empty()) report.error(input.level, "names no map file (GMPFile=)");
     if (input.style.empty()) report.error(input.level, "names no style file (STYFile=)");
     return !input.map.empty() && !input.style.empty();

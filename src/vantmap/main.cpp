@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <iterator>
 #include <new>
 #include <string_view>
@@ -74,12 +75,16 @@ static int run(int argc, char** argv) {
         // render and info report it per level; this is the rest (the view).
         std::fputs("vantmap: not enough memory\n", stderr);
         return ExitFailed;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vantmap: %s\n", e.what());
+        return ExitFailed;
     }
 }
 
 }  // namespace vant::vantmap
 
 int main(int argc, char** argv) {
+    vant::os::keepStandardStreams();
 #ifdef VANTMAP_VIEW_BINARY
     // The view lives in its own binary beside this one, so that render and
     // info start without loading the window, OpenGL and font libraries.
@@ -97,5 +102,17 @@ int main(int argc, char** argv) {
 #endif
     // Interrupted, a run leaves no half-written picture's temporary file.
     vant::protectTemporaryFiles();
-    return vant::vantmap::run(argc, argv);
+    const int status = vant::vantmap::run(argc, argv);
+    // What was printed must have reached its reader: a full disk or a closed
+    // output fails the run. (A reader that went away ends it at once.)
+    errno = 0;
+    std::cout.flush();
+    const bool flushed = std::fflush(stdout) == 0 && std::cout.good();
+    const int why = errno;
+    if (!flushed || std::ferror(stdout)) {
+        std::fprintf(stderr, "vantmap: standard output: cannot write: %s\n",
+                     why ? std::strerror(why) : "part of it was lost");
+        return status == vant::vantmap::ExitOk ? vant::vantmap::ExitFailed : status;
+    }
+    return status;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -35,6 +36,7 @@ namespace {
 struct RenderOptions {
     std::vector<std::string> levels;
     std::string output;
+    bool outputGiven = false;  // -o '' is an empty path, not no -o
     std::string style;
     std::string format;
     int size = 2048;
@@ -158,7 +160,9 @@ bool renderLevel(const RenderOptions& o, int format, RenderJob& job, LevelReport
 // Where each level's picture goes; a text is a usage error.
 std::string planOutputs(const RenderOptions& o, int& format, std::vector<RenderJob>& jobs) {
     namespace fs = std::filesystem;
-    const bool folderNamed = !o.output.empty() && (o.output.back() == '/' || fs::is_directory(o.output));
+    if (o.outputGiven && o.output.empty()) return "-o: the path is empty";
+    std::error_code ec;
+    const bool folderNamed = !o.output.empty() && (o.output.back() == '/' || fs::is_directory(o.output, ec));
     const bool folderMode = o.levels.size() > 1 || folderNamed || o.output.empty();
     format = o.format.empty() ? -1 : formatNumber(o.format);
     if (!folderMode && format < 0) {
@@ -167,11 +171,6 @@ std::string planOutputs(const RenderOptions& o, int& format, std::vector<RenderJ
     }
     if (format < 0) format = FormatPng;
     const std::string folder = o.output.empty() ? std::string() : o.output;
-    if (folderMode && !folder.empty() && !fs::is_directory(folder)) {
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec) return folder + ": cannot make the folder: " + ec.message();
-    }
     const char* ext = format == FormatPng ? "png" : format == FormatJpg ? "jpg" : format == FormatTga ? "tga" : "bmp";
     std::map<std::string, std::string> taken;
     for (const std::string& level : o.levels) {
@@ -180,12 +179,22 @@ std::string planOutputs(const RenderOptions& o, int& format, std::vector<RenderJ
         if (folderMode) {
             const fs::path base = folder.empty() ? fs::path() : fs::path(folder);
             job.output = (base / (fileNameOf(level, false) + "." + ext)).string();
-            auto [at, fresh] = taken.emplace(fs::weakly_canonical(job.output).string(), level);
+            // A path that cannot be resolved (a folder that may not be
+            // searched, a name too long) is compared as written; its
+            // level then fails on writing, with the reason.
+            fs::path same = fs::weakly_canonical(job.output, ec);
+            if (ec) same = fs::absolute(job.output, ec).lexically_normal();
+            auto [at, fresh] = taken.emplace(same.string(), level);
             if (!fresh) return level + " and " + at->second + " would both be drawn into " + job.output;
         } else {
             job.output = o.output;
         }
         jobs.push_back(std::move(job));
+    }
+    // The folder is made only for a run that goes ahead.
+    if (folderMode && !folder.empty() && !fs::is_directory(folder, ec)) {
+        fs::create_directories(folder, ec);
+        if (ec) return folder + ": cannot make the folder: " + ec.message();
     }
     return {};
 }
@@ -213,6 +222,8 @@ int runRender(const RenderOptions& o) {
                 report.error(jobs[i].input.level, "not enough memory to draw it; no picture written");
             } catch (const std::length_error&) {
                 report.error(jobs[i].input.level, "not enough memory to draw it; no picture written");
+            } catch (const std::exception& e) {
+                report.error(jobs[i].input.level, std::string(e.what()) + "; no picture written");
             }
             report.print();
             if (!ok) ++failed;
@@ -226,7 +237,11 @@ int runRender(const RenderOptions& o) {
         }
     };
     std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+    try {
+        for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+    } catch (const std::system_error&) {
+        // No more threads to be had (a process limit): fewer do the work.
+    }
     work();
     for (std::thread& t : pool) t.join();
     return failed ? ExitFailed : ExitOk;
@@ -237,8 +252,9 @@ int runRender(const RenderOptions& o) {
 Runner setupRender(CLI::App& command) {
     auto o = std::make_shared<RenderOptions>();
     command.add_option("LEVEL", o->levels, "Level: a .mmp, or a .gmp with --style")->required();
-    command.add_option("-o,--output", o->output,
-                       "Picture to write (one level), or the folder for the pictures (several levels, or a folder)");
+    const CLI::Option* output = command.add_option(
+        "-o,--output", o->output,
+        "Picture to write (one level), or the folder for the pictures (several levels, or a folder)");
     command.add_option("--style", o->style, "Style file for .gmp levels");
     command.add_option("--format", o->format, "Picture format; default from the -o name, else png")
         ->check(CLI::IsMember({"png", "jpg", "jpeg", "tga", "bmp"}));
@@ -263,7 +279,10 @@ Runner setupRender(CLI::App& command) {
         ->check(CLI::Range(1, 256));
     command.add_flag("--force", o->force, "Write a picture even for a level whose style or map cannot be read");
     command.add_flag("-q,--quiet", o->quiet, "No progress lines");
-    return [o] { return runRender(*o); };
+    return [o, output] {
+        o->outputGiven = output->count() > 0;
+        return runRender(*o);
+    };
 }
 
 }  // namespace vant::vantmap
