@@ -75,6 +75,10 @@ void ignoreBrokenPipes();
 // removeFile. Also has a file-size limit fail the write, which is reported,
 // instead of ending the process.
 void onInterrupt(void (*cleanup)());
+// Ends the process now with `status`, after the clean-up an interruption
+// runs, but without exit handlers or destructors (which could wait for ever
+// on something that is gone, such as the display).
+[[noreturn]] void endAtOnce(int status);
 // While one lives, interruptions wait: their clean-up runs after it.
 class InterruptsHeld {
 public:

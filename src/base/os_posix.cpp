@@ -190,6 +190,11 @@ void keepStandardStreams() {
 
 void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
+void endAtOnce(int status) {
+    if (gCleanup) gCleanup();
+    std::_Exit(status);
+}
+
 void onInterrupt(void (*cleanup)()) {
     gCleanup = cleanup;
     std::signal(SIGXFSZ, SIG_IGN);

@@ -149,6 +149,11 @@ BOOL WINAPI cleanUpOnEvent(DWORD) {
 }
 }  // namespace
 
+void endAtOnce(int status) {
+    if (gCleanup) gCleanup();
+    std::_Exit(status);
+}
+
 void onInterrupt(void (*cleanup)()) {
     gCleanup = cleanup;
     SetConsoleCtrlHandler(cleanUpOnEvent, TRUE);

@@ -246,18 +246,35 @@ void CityView::drawMesh(double originX, double originY, double scale, int left, 
 }
 
 void CityView::drawZones(const CityFrame& f) {
+    // A level may hold 65,536 zones, all over the whole map. A frame takes
+    // the visible ones smallest first (the list's order) until they would
+    // fill sixteen windows' worth of pixels or number 4,096, and names at
+    // most 512 of them, each cut to its rectangle: a frame stays a fraction
+    // of a second whatever the level holds, and small zones, drawn last,
+    // stay on top.
+    struct Shown {
+        const ZoneRecord* zone;
+        double x0, y0, x1, y1;  // zone y runs upwards from the map's last row
+    };
+    std::vector<Shown> shown;
+    double budget = 16.0 * f.width * f.height;
+    for (const ZoneRecord& z : *f.zones) {
+        const Shown s{&z, f.originX + z.x1 * f.scale, f.originY + (MapHeight - z.y2) * f.scale,
+                      f.originX + z.x2 * f.scale, f.originY + (MapHeight - z.y1) * f.scale};
+        if (s.x1 < 0 || s.y1 < 0 || s.x0 > f.width || s.y0 > f.height) continue;
+        const double area = (std::min<double>(s.x1, f.width) - std::max(s.x0, 0.0) + 1) *
+                            (std::min<double>(s.y1, f.height) - std::max(s.y0, 0.0) + 1);
+        if (area > budget || shown.size() == 4096) break;
+        budget -= area;
+        shown.push_back(s);
+    }
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    // Largest first, so that small zones stay on top (the list is smallest first).
-    for (auto it = f.zones->rbegin(); it != f.zones->rend(); ++it) {
-        const ZoneRecord& z = *it;
-        // Zone y runs upwards from the map's last row.
-        const double x0 = std::round(f.originX + z.x1 * f.scale), x1 = std::round(f.originX + z.x2 * f.scale);
-        const double y0 = std::round(f.originY + (MapHeight - z.y2) * f.scale);
-        const double y1 = std::round(f.originY + (MapHeight - z.y1) * f.scale);
-        if (x1 < 0 || y1 < 0 || x0 > f.width || y0 > f.height) continue;
-        const int c = zoneColour(z.type);
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
+        const double x0 = std::round(it->x0), x1 = std::round(it->x1);
+        const double y0 = std::round(it->y0), y1 = std::round(it->y1);
+        const int c = zoneColour(it->zone->type);
         glColor4ub(GLubyte(c >> 16), GLubyte(c >> 8), GLubyte(c), 24);
         rect(x0, y0, x1, y1);
         // A two-pixel outline inside the rectangle (one pixel when it is tiny).
@@ -270,19 +287,22 @@ void CityView::drawZones(const CityFrame& f) {
     }
     glDisable(GL_BLEND);
     // Names where there is room for them, kept inside the window.
-    for (auto it = f.zones->rbegin(); it != f.zones->rend(); ++it) {
-        const ZoneRecord& z = *it;
-        const double x0 = f.originX + z.x1 * f.scale, x1 = f.originX + z.x2 * f.scale;
-        const double y0 = f.originY + (MapHeight - z.y2) * f.scale, y1 = f.originY + (MapHeight - z.y1) * f.scale;
-        if (z.name.empty() || x1 - x0 < 24 || y1 - y0 < 16 || x1 < 0 || y1 < 0 || x0 > f.width || y0 > f.height)
-            continue;
-        const int tx = int(std::max(x0, 0.0)) + 4, ty = int(std::max(y0, 0.0)) + 14;
+    int named = 0;
+    for (auto it = shown.rbegin(); it != shown.rend() && named < 512; ++it) {
+        const ZoneRecord& z = *it->zone;
+        if (z.name.empty() || it->x1 - it->x0 < 24 || it->y1 - it->y0 < 16) continue;
+        const int tx = int(std::max(it->x0, 0.0)) + 4, ty = int(std::max(it->y0, 0.0)) + 14;
         if (tx >= f.width || ty >= f.height) continue;
+        // No glyph is narrower than 2 pixels: what would lie past the
+        // rectangle or the window is not sent.
+        const double room = std::min<double>(it->x1, f.width) - tx;
+        const std::string name = z.name.substr(0, size_t(std::max(room, 0.0) / 2) + 1);
         const int c = zoneColour(z.type);
         glColor3ub(0, 0, 0);
-        text(tx + 1, ty + 1, z.name);
+        text(tx + 1, ty + 1, name);
         glColor3ub(GLubyte(c >> 16), GLubyte(c >> 8), GLubyte(c));
-        text(tx, ty, z.name);
+        text(tx, ty, name);
+        ++named;
     }
 }
 

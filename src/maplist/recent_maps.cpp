@@ -32,6 +32,11 @@ uint32_t parseChecksum(const std::string& text) {
 // wherever they stand. Only the first MaxRecentLineBytes bytes of a line are
 // kept: six paths and a name fit with room to spare.
 constexpr size_t MaxRecentLineBytes = 32768;
+// The search for line feeds reads no more than this from the end: twelve
+// lines of six paths and a name take a few kilobytes, and a file grown huge
+// (or sparse) costs no more than a file of this size. A line that starts
+// further back is not kept, nor anything before it.
+constexpr uint64_t MaxRecentSearchBytes = uint64_t(16) << 20;
 
 std::vector<std::string> lastLines(std::FILE* f, size_t count) {
     const int64_t size = os::fileSize(f);
@@ -43,8 +48,9 @@ std::vector<std::string> lastLines(std::FILE* f, size_t count) {
     bool reachedStart = true;
     for (uint64_t end = uint64_t(size); end > 0 && feeds.size() <= count;) {
         const uint64_t start = end > block.size() ? end - block.size() : 0;
-        if (os::readAt(f, block.data(), size_t(end - start), start) != int64_t(end - start)) {
-            reachedStart = false;  // a read error: what lies before stays unknown
+        if (uint64_t(size) - start > MaxRecentSearchBytes ||
+            os::readAt(f, block.data(), size_t(end - start), start) != int64_t(end - start)) {
+            reachedStart = false;  // far back, or a read error: what lies before stays unknown
             break;
         }
         for (uint64_t k = end - start; k-- > 0 && feeds.size() <= count;)

@@ -1,12 +1,23 @@
 #include "platform/glx_region_copy.h"
 
 #include <GL/glx.h>
+#include <X11/Xlib.h>
+
+#include <cstdio>
 #include <cstring>
+
+#include "base/os.h"
+#include "platform/message_box.h"
 
 namespace vant::platform {
 
 namespace {
 using CopySubBuffer = void (*)(Display*, GLXDrawable, int, int, int, int);
+
+int displayLost(Display*) {
+    std::fprintf(stderr, "%s: the connection to the display was lost\n", programName().c_str());
+    os::endAtOnce(1);
+}
 }
 
 void* findRegionCopy() {
@@ -20,5 +31,7 @@ void* findRegionCopy() {
 void copyRegion(void* copy, int x, int y, int w, int h) {
     reinterpret_cast<CopySubBuffer>(copy)(glXGetCurrentDisplay(), glXGetCurrentDrawable(), x, y, w, h);
 }
+
+void endWhenDisplayLost() { XSetIOErrorHandler(displayLost); }
 
 }  // namespace vant::platform

@@ -1,5 +1,5 @@
-// Copying a rectangle of the back buffer to the window under GLX, kept apart
-// from the SDL code: the X11 headers define names such as None and Window.
+// What the window needs of X11 and GLX directly, kept apart from the SDL
+// code: the X11 headers define names such as None and Window.
 #pragma once
 
 namespace vant::platform {
@@ -9,5 +9,11 @@ namespace vant::platform {
 void* findRegionCopy();
 // Copies the rectangle (origin bottom left) with what findRegionCopy gave.
 void copyRegion(void* copy, int x, int y, int w, int h);
+
+// Should the display go away (its server ended, the connection broke), the
+// program ends at once with status 1 and a line on standard error. The
+// library's own handler would exit, and the window's destructor would then
+// wait for ever on the dead connection.
+void endWhenDisplayLost();
 
 }  // namespace vant::platform

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 #ifdef __linux__
 #include <pthread.h>
@@ -12,7 +13,9 @@
 #include <unistd.h>
 #endif
 
+#include "base/os.h"
 #include "base/runtime.h"
+#include "base/text.h"
 
 namespace vant::platform {
 
@@ -59,6 +62,13 @@ struct BoxShown {};
 
 }  // namespace
 
+std::string programName() {
+    std::string name = fileNameOf(os::programPath(), false);
+    for (const char* half : {"-window", "-view"})
+        if (name.ends_with(half)) name.resize(name.size() - std::strlen(half));
+    return name.empty() ? "vantedit" : name;
+}
+
 int showMessageBox(int type, const std::string& caption, const std::string& text) {
     Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
     std::vector<SDL_MessageBoxButtonData> buttons;
@@ -98,8 +108,8 @@ int showMessageBox(int type, const std::string& caption, const std::string& text
         // Nobody saw the question: say so, with the text and the answer
         // taken on the person's behalf (the safe one, as when closed).
         const int answer = safeAnswer(type);
-        std::fprintf(stderr, "vantedit: could not show the box \"%s\" (%s): answered %s\n%s\n", caption.c_str(),
-                     SDL_GetError(), answerName(answer), text.c_str());
+        std::fprintf(stderr, "%s: could not show the box \"%s\" (%s): answered %s\n%s\n", programName().c_str(),
+                     caption.c_str(), SDL_GetError(), answerName(answer), text.c_str());
         std::fflush(stderr);
         return answer;
     }

@@ -13,4 +13,8 @@ namespace vant::platform {
 // the answer taken (the safe one), followed by the text.
 int showMessageBox(int type, const std::string& caption, const std::string& text);
 
+// The name the program goes by in messages: its file's name, without the
+// "-window" or "-view" of the windowed halves.
+std::string programName();
+
 }  // namespace vant::platform

@@ -81,6 +81,8 @@ WindowFailure Window::create(const std::string& title, int width, int height, in
         return WindowFailure::PixelFormat;
     }
     window_ = window;
+    if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::strcmp(driver, "x11") == 0)
+        endWhenDisplayLost();
     if (fullscreen_) {
         SDL_DisplayMode mode{Uint32(modeFormat_), modeWidth_, modeHeight_, modeRate_, nullptr};
         SDL_SetWindowDisplayMode(window, &mode);

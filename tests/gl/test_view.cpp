@@ -261,4 +261,14 @@ TEST(ViewWindow, KnownLidZoneLayersAndStatusLine) {
 
     xdotool("key --window " + window + " Escape");
     EXPECT_EQ(run.wait(), 0) << run.stdErr();
+
+    // As many zones as a map may hold, each over the whole map with a long
+    // name: shown, they leave the view as quick to answer as ever.
+    for (int i = 1; i < 65536; ++i) map.addZone({1, 0, 0, 255, 255, std::string(250, 'n')});
+    ASSERT_TRUE(vant::saveBytes((work / "town.gmp").string(), map.bytes()));
+    BackgroundRun flood(vantmap, {"view", "town.gmp", "--style", "town.sty"}, work.path());
+    const std::string zoned = openView(flood);
+    ASSERT_FALSE(zoned.empty()) << flood.stdErr();
+    xdotool("key --window " + zoned + " z key --window " + zoned + " Escape");
+    EXPECT_EQ(flood.wait(), 0) << flood.stdErr();
 }

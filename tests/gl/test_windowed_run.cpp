@@ -2,8 +2,12 @@
 // one: window creation, "fullscreen.txt" and its questions answered by keyboard.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <optional>
+#include <sys/wait.h>
+#include <thread>
 #include <tuple>
+#include <unistd.h>
 
 #include "display.h"
 #include "run_binary.h"
@@ -60,4 +64,36 @@ TEST(WindowedRun, FullscreenQuestionsAnsweredOnTheDisplay) {
         EXPECT_EQ(run.wait(), status) << run.stdErr();
         EXPECT_TRUE(status == 0 || run.stdErr().find(kFailure) == std::string::npos) << run.stdErr();
     }
+}
+
+TEST(WindowedRun, EndsWhenTheDisplayGoesAway) {
+    // A display of its own, whose server ends while the program waits for
+    // the answer to its first box: the program ends too, saying why.
+    InstalledProgram app;
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t server = ::fork();
+    if (server == 0) {
+        ::close(fds[0]);
+        const std::string fd = std::to_string(fds[1]);
+        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr);
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    char number[16] = {};
+    const ssize_t got = ::read(fds[0], number, sizeof number - 1);
+    ::close(fds[0]);
+    ASSERT_GT(got, 0) << "no display";
+    std::thread ender([server] {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        ::kill(server, SIGTERM);
+        ::waitpid(server, nullptr, 0);
+    });
+    const int status = inChild([&] {
+        const std::string display = "DISPLAY=:" + std::string(number, size_t(got) - 1);  // less the line feed
+        const RunResult r = runProgram(app.binary, {"level.mmp"}, app.work.path(), {display});
+        return r.stdErr.find("vantedit: the connection to the display was lost") != std::string::npos ? r.status : 99;
+    }, -1, false, 30);
+    ender.join();
+    EXPECT_EQ(status, 1);
 }
