@@ -71,9 +71,9 @@ void keepStandardStreams();
 void ignoreBrokenPipes();
 // Has Ctrl-C, a request to terminate, a closed terminal and a pipe nobody
 // reads any more run `cleanup` before the process ends as it would have (not
-// where the interruption was already ignored). `cleanup` may only read plain memory and call
-// removeFile. Also has a file-size limit fail the write, which is reported,
-// instead of ending the process.
+// where the interruption was already ignored). `cleanup` may only read plain
+// memory and call removeFile. Also has a file-size limit fail the write,
+// which is reported, instead of ending the process.
 void onInterrupt(void (*cleanup)());
 // Ends the process now with `status`, after the clean-up an interruption
 // runs, but without exit handlers or destructors (which could wait for ever

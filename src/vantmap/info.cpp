@@ -145,7 +145,7 @@ ordered_json levelFacts(LevelInput& in) {
 // File names and names read from the levels may hold any byte: control
 // characters are shown as \xNN, so that no name can pass for a line of the
 // report or reach the terminal as a command.
-std::string text(const ordered_json& value) {
+std::string printable(const ordered_json& value) {
     std::string out;
     for (const char c : value.get<std::string>()) {
         if (uint8_t(c) < 0x20 || c == 0x7F) out += formatText("\\x%02X", unsigned(uint8_t(c)));
@@ -155,14 +155,14 @@ std::string text(const ordered_json& value) {
 }
 
 void printText(const ordered_json& f) {
-    std::string out = text(f["level"]) + "\n";
+    std::string out = printable(f["level"]) + "\n";
     auto line = [&out](const std::string& key, const std::string& value) { out += "  " + key + ": " + value + "\n"; };
-    if (f.contains("description")) line("name", text(f["description"]["name"]));
+    if (f.contains("description")) line("name", printable(f["description"]["name"]));
     if (f.contains("checksum"))
-        line("checksum", text(f["checksum"]) + " (thumbnail " + text(f["thumbnail"]) + ")");
+        line("checksum", printable(f["checksum"]) + " (thumbnail " + printable(f["thumbnail"]) + ")");
     if (f.contains("style") && !f["style"].is_null()) {
         const ordered_json& s = f["style"];
-        line("style", text(s["file"]));
+        line("style", printable(s["file"]));
         out += formatText("    %d tile pages, %d virtual and %d physical palettes, %d sprites, %d surface groups\n",
                           s["tile_pages"].get<int>(), s["virtual_palettes"].get<int>(),
                           s["physical_palettes"].get<int>(), s["sprites"].get<int>(),
@@ -171,7 +171,7 @@ void printText(const ordered_json& f) {
     }
     if (f.contains("map") && !f["map"].is_null()) {
         const ordered_json& m = f["map"];
-        line("map", text(m["file"]) + " (" + text(m["block_map"]) + ")");
+        line("map", printable(m["file"]) + " (" + printable(m["block_map"]) + ")");
         std::string layers;
         for (const auto& n : m["blocks_per_layer"]) layers += " " + std::to_string(n.get<int>());
         out += "    blocks per layer:" + layers + "\n";
@@ -180,7 +180,7 @@ void printText(const ordered_json& f) {
                           m["water_tile_animated"].get<bool>() ? " (animated)" : "");
         for (const auto& z : m["zones"])
             out += formatText("    zone %d: %s \"%s\" at %d,%d size %dx%d\n", z["id"].get<int>(),
-                              text(z["type_name"]).c_str(), text(z["name"]).c_str(),
+                              printable(z["type_name"]).c_str(), printable(z["name"]).c_str(),
                               z["x"].get<int>(), z["y"].get<int>(), z["w"].get<int>(), z["h"].get<int>());
         for (const auto& a : m["animations"]) {
             std::string frames;
@@ -190,7 +190,7 @@ void printText(const ordered_json& f) {
     }
     for (const auto& p : f["problems"])
         out += "  " + std::string(p["error"].get<bool>() ? "error" : "warning") + ": " +
-               text(p["file"]) + ": " + text(p["message"]) + "\n";
+               printable(p["file"]) + ": " + printable(p["message"]) + "\n";
     if (!f["ok"].get<bool>()) out += "  cannot be read\n";
     std::fputs(out.c_str(), stdout);
 }
