@@ -133,6 +133,27 @@ TEST_F(Cli, TgaAndBmpFilesWholeAgainstAnIndependentDrawing) {
     expectFile("t.bmp", "256", want, 54);
 }
 
+TEST_F(Cli, JpegIsLibgdsOwnEncodingOfTheWholePicture) {
+    // libgd is lent a band of rows at a time, each drawn as libjpeg takes
+    // the last one: the bytes must be those of the whole picture (the TGA)
+    // in a libgd picture of its own.
+    ASSERT_EQ(makeSampleCity(home.path()).status, 0);
+    for (const std::string side : {"2048", "256"}) {
+        auto city = [&](const std::string& name) {
+            run({"-saveminimap", "-sty", "sample.sty", "-gmp", "sample.gmp", "-out", out(name), "-size", side});
+            return readFile(out(name));
+        };
+        const std::string tga = city(side + ".tga"), jpg = city(side + ".jpg");
+        const int w = tgaWidth(tga);
+        ASSERT_EQ(std::to_string(w), side);
+        const ByteVec want = gdJpeg(w, w, [&](int x, int y) {
+            const auto* p = reinterpret_cast<const uint8_t*>(&tga[18 + (size_t(y) * size_t(w) + size_t(x)) * 3]);
+            return p[2] << 16 | p[1] << 8 | p[0];
+        }, 95);
+        EXPECT_TRUE(jpg == std::string(want.begin(), want.end())) << side;
+    }
+}
+
 TEST_F(Cli, RelativePathsResolveInTheProgramFolder) {
     run({"-saveminimap", "-sty", "n.sty", "-gmp", "n.gmp", "-out", "out/rel.tga", "-size", "256", "-benchmark", "1"});
     EXPECT_TRUE(fs::exists(home / "out" / "rel.tga"));

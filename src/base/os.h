@@ -115,9 +115,10 @@ void unmapPages(const Pages& pages);
 void populatePages(void* data, size_t bytes);
 // Keeps large allocations on the heap, which never gives its top back, and
 // asks for large pages under its first workingSet bytes, where that exists
-// (a no-op elsewhere). A minimap run touches some thirty megabytes of fresh
-// memory once; on virtual machines the cost of faulting it in 4 KiB pages
-// is larger than all the drawing. A windowed run passes 0: there the heap
+// (a no-op elsewhere). A minimap run touches up to some thirty megabytes of
+// fresh memory once (a BMP or PNG holds the whole picture); on virtual
+// machines the cost of faulting that in 4 KiB pages is larger than all the
+// drawing. A windowed run passes 0: there the heap
 // first serves the OpenGL driver's many scattered allocations, each of which
 // would cost a whole large page (measured: median loads 8 to 47 ms slower
 // with large pages there, and more spread).
