@@ -201,3 +201,29 @@ TEST(MinimapOutput, ThumbnailsTakeQuality95AndOnlyWindowedOnesAreCentred) {
     }
     EXPECT_EQ(stored.size(), 1u);  // where: MinimapOutput.DetailCentre
 }
+
+TEST(MinimapOutput, JpegOfADrawingThatStopsOrFailsPartWay) {
+    // Bands of 8 rows, each its own grey; drawing ends at the third band,
+    // by running out or by an exception.
+    struct Bands : RowSource {
+        bool throws = false;
+        int drawn = 0;
+        int width() const override { return 64; }
+        int height() const override { return 64; }
+        int bandRows() const override { return 8; }
+        bool next(uint8_t* band) override {
+            if (drawn == 3 && throws) throw std::bad_alloc();
+            if (drawn == 3) return false;
+            std::fill_n(band, 64 * 8 * 3, uint8_t(40 * ++drawn));
+            return true;
+        }
+    };
+    // libgd's encoding of the bands drawn, black below them.
+    const ByteVec want = gdJpeg(64, 64, [](int, int y) { return y < 24 ? 0x010101 * (40 * (y / 8 + 1)) : 0; }, 95);
+    Bands stops, fails;
+    VectorSink sink;
+    ASSERT_TRUE(encodeJpegRows(stops, 95, sink));
+    EXPECT_EQ(sink.bytes, want);
+    fails.throws = true;
+    EXPECT_THROW(encodeJpegRows(fails, 95, sink), std::bad_alloc);
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <gd.h>
 #include <memory>
 #include <new>
@@ -200,14 +201,26 @@ public:
     }
     bool ok() const { return pixels_ != nullptr; }
     int** rows() { return lent_.data(); }
-    // libjpeg has taken `count` more rows: the band they emptied is drawn anew.
-    void taken(unsigned count) {
+    // libjpeg has taken `count` more rows: the band they emptied is drawn
+    // anew. Called from inside libgd and libjpeg, so nothing is thrown
+    // through them: a failed drawing is kept for finish().
+    void taken(unsigned count) noexcept {
         taken_ += int(count);
         if (taken_ > drawn_) early_ = true;  // rows read before they were drawn
-        while (shared_ && taken_ >= drawn_ && drawn_ < height_) drawBand();
+        try {
+            while (shared_ && taken_ >= drawn_ && drawn_ < height_) drawBand();
+        } catch (...) {
+            failure_ = std::current_exception();
+            ended_ = true;
+            drawBand();  // black from here on; libgd runs to its end
+        }
     }
-    // Every row libgd read was drawn before it read it.
-    bool whole() const { return !early_ && (!shared_ || taken_ == height_); }
+    // After the encoding: true when every row libgd read was drawn before it
+    // read it; a failed drawing is thrown again here.
+    bool finish() const {
+        if (failure_) std::rethrow_exception(failure_);
+        return !early_ && (!shared_ || taken_ == height_);
+    }
 
 private:
     void drawBand() {
@@ -231,6 +244,7 @@ private:
     std::vector<int*> lent_;
     int drawn_ = 0, taken_ = 0;
     bool ended_ = false, early_ = false;
+    std::exception_ptr failure_;
 };
 
 // The rows being encoded on this thread, told what libjpeg takes.
@@ -266,7 +280,7 @@ bool encodeJpegRows(RowSource& rows, int quality, ByteSink& out) {
     im->cy2 = 0;
     gdImageDestroy(im);
     context->flush();
-    return lent.whole() && context->written >= 4 && context->tail[0] == 0xFF && context->tail[1] == 0xD9;
+    return lent.finish() && context->written >= 4 && context->tail[0] == 0xFF && context->tail[1] == 0xD9;
 }
 
 std::vector<uint8_t> encodeJpegRows(RowSource& rows, int quality) {
