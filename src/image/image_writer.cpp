@@ -184,8 +184,8 @@ namespace {
 // At 2048 x 2048 that is 64 KiB in place of 16 MiB of fresh memory, whose
 // first touch alone was about a tenth of the job, and libgd reads rows still
 // in cache. Elsewhere the whole picture is drawn before libgd reads it. The
-// bytes are the same either way (Cli.* compares the job's JPEG with libgd's
-// encoding of its picture in memory).
+// bytes are the same either way (Cli.* and MinimapOutput.* compare them with
+// libgd's encoding of the whole picture in a libgd picture of its own).
 class LentRows {
 public:
     LentRows(RowSource& rows, bool shared)
