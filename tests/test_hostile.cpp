@@ -490,6 +490,23 @@ TEST_F(HostileRun, OutputsAndStreamsThatFailSayWhyAndHarmNothing) {
         return fd > 2 && ::write(1, "x", 1) < 0 && ::write(2, "x", 1) < 0 ? 0 : 1;
     }), 0);
 
+    // A crash under an address-space limit says so before the process dies
+    // of it (a graphics driver out of memory dies that way); without a limit
+    // it is a plain crash.
+    for (const bool limited : {true, false}) {
+        EXPECT_EQ(inChild([&] {
+            ::dup2(::open(at("crash.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+            const rlimit space{rlim_t(64) << 30, rlim_t(64) << 30};
+            if (limited && ::setrlimit(RLIMIT_AS, &space) != 0) return 9;
+            os::explainCrashesUnderMemoryLimit("probe");
+            std::raise(SIGSEGV);
+            return 0;
+        }), 128 + SIGSEGV);
+        EXPECT_EQ(readFile(home / "crash.txt"), limited ? "probe: crashed with its address space limited to 65536 "
+                                                          "MiB (ulimit -v); the graphics driver may need more\n"
+                                                        : "");
+    }
+
     // The job whose messages nobody reads any more still ends through its log.
     runProgram("/bin/sh", {"-c", "{ sleep 1; exec \"$0\" \"$@\"; } 2>&1 | true",
         program.string(), "-saveminimap", "-mmp", at("none.mmp"), "-out", at("x.tga"), "-debug", "1"}, home.path());

@@ -75,6 +75,13 @@ void ignoreBrokenPipes();
 // memory and call removeFile. Also has a file-size limit fail the write,
 // which is reported, instead of ending the process.
 void onInterrupt(void (*cleanup)());
+// Under an address-space limit (ulimit -v), has a crash (a segmentation
+// fault or bus error) first say on standard error that the program ran
+// under that limit, then run the interruption's clean-up, then end by the
+// same signal. A graphics driver that cannot get memory often dies that way
+// instead of reporting it. Without a limit, or where there are no such
+// limits, nothing changes.
+void explainCrashesUnderMemoryLimit(const std::string& program);
 // Ends the process now with `status`, after the clean-up an interruption
 // runs, but without exit handlers or destructors (which could wait for ever
 // on something that is gone, such as the display).

@@ -5,6 +5,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -15,6 +16,7 @@
 #include <linux/magic.h>
 #include <sys/vfs.h>
 #endif
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -193,6 +195,43 @@ void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 void endAtOnce(int status) {
     if (gCleanup) gCleanup();
     std::_Exit(status);
+}
+
+namespace {
+char gCrashNote[256];
+size_t gCrashNoteLength = 0;
+
+extern "C" void explainAndDie(int sig) {
+    if (gCrashNoteLength) {
+        [[maybe_unused]] const ssize_t written = ::write(2, gCrashNote, gCrashNoteLength);
+    }
+    if (gCleanup) gCleanup();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+}  // namespace
+
+void explainCrashesUnderMemoryLimit(const std::string& program) {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return;
+    const int n = std::snprintf(gCrashNote, sizeof gCrashNote,
+                                "%s: crashed with its address space limited to %llu MiB (ulimit -v); the graphics "
+                                "driver may need more\n",
+                                program.c_str(), static_cast<unsigned long long>(limit.rlim_cur >> 20));
+    gCrashNoteLength = n > 0 ? std::min(size_t(n), sizeof gCrashNote - 1) : 0;
+    // Its own stack, in case the crash is the stack running out.
+    static char altStack[1 << 16];
+    stack_t stack{};
+    stack.ss_sp = altStack;
+    stack.ss_size = sizeof altStack;
+    ::sigaltstack(&stack, nullptr);
+    for (int sig : {SIGSEGV, SIGBUS}) {
+        struct sigaction act {};
+        act.sa_handler = explainAndDie;
+        act.sa_flags = SA_ONSTACK;
+        sigemptyset(&act.sa_mask);
+        ::sigaction(sig, &act, nullptr);
+    }
 }
 
 void onInterrupt(void (*cleanup)()) {

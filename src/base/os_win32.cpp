@@ -184,6 +184,8 @@ void unmapPages(const Pages& pages) { VirtualFree(pages.data, 0, MEM_RELEASE); }
 
 void populatePages(void*, size_t) {}
 
+void explainCrashesUnderMemoryLimit(const std::string&) {}  // no such limit here
+
 void preferLargePages(size_t) {}
 
 long long counterTicks() {

@@ -4,7 +4,9 @@
 
 #include <cstring>
 
+#include "base/os.h"
 #include "platform/glx_region_copy.h"
+#include "platform/message_box.h"
 
 namespace vant::platform {
 
@@ -53,6 +55,7 @@ bool Window::findDisplayMode(int width, int height, int bits) {
 }
 
 WindowFailure Window::create(const std::string& title, int width, int height, int bits, bool fullscreen) {
+    os::explainCrashesUnderMemoryLimit(programName());
     if (!startVideo()) return WindowFailure::Register;
     fullscreen_ = fullscreen && haveMode_;
 
