@@ -154,6 +154,24 @@ TEST_F(Cli, JpegIsLibgdsOwnEncodingOfTheWholePicture) {
     }
 }
 
+TEST_F(Cli, OwnFilesItCannotWriteAndAMissingWindowedHalfAreNamed) {
+    // Where the run log and the benchmark cannot go, standard error says so.
+    fs::create_directory(home / "debug.txt");
+    fs::create_directory(home / "benchmark.txt");
+    const RunResult r = run({"-saveminimap", "-sty", "n.sty", "-gmp", "n.gmp", "-out", out("d.tga"), "-size", "256",
+                             "-debug", "1", "-benchmark", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.stdErr.find("vantedit: " + at("debug.txt") + ": cannot write: Is a directory\n"), std::string::npos)
+        << r.stdErr;
+    EXPECT_NE(r.stdErr.find("vantedit: " + at("benchmark.txt") + ": cannot write: "), std::string::npos) << r.stdErr;
+
+    const fs::path half = home / "vantedit-window";
+    if (!fs::exists(half)) return;  // one program for both halves here
+    fs::remove(half);
+    EXPECT_NE(run({"level.mmp"}).stdErr.find("vantedit: cannot start " + half.string() + ": No such file"),
+              std::string::npos);
+}
+
 TEST_F(Cli, RelativePathsResolveInTheProgramFolder) {
     run({"-saveminimap", "-sty", "n.sty", "-gmp", "n.gmp", "-out", "out/rel.tga", "-size", "256", "-benchmark", "1"});
     EXPECT_TRUE(fs::exists(home / "out" / "rel.tga"));

@@ -480,6 +480,10 @@ TEST_F(HostileRun, OutputsAndStreamsThatFailSayWhyAndHarmNothing) {
     EXPECT_NE(full.stdErr.find("vantmap: standard output: cannot write"), std::string::npos) << full.stdErr;
     EXPECT_EQ(shell("exec \"$0\" \"$@\"", {"render", "x.txt", "-o", at("made/")}).status, 2);
     EXPECT_FALSE(fs::exists(home / "made"));
+    writeFile(home / "afile", "");  // a folder that cannot be made fails the run: no usage error
+    const RunResult blocked = shell("exec \"$0\" \"$@\"", {"render", at("sample.mmp"), "-o", at("afile/sub/")});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.stdErr, "vantmap: " + at("afile/sub/") + ": cannot make the folder: Not a directory\n");
 
     // Standard streams closed at start stay taken: no file opened later gets
     // their numbers (and the messages meant for them), and writes still fail.

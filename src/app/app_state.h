@@ -30,6 +30,7 @@ struct AppState {
 
     bool applicationReady = false;  // end of the windowed initialisation
     bool mapLoaded = false;         // after the first load, successful or not
+    bool levelRead = false;         // the last load read both its style and its map
     bool detailCentring = true;     // thumbnail sets the view's start position
 
     Settings settings;

@@ -134,8 +134,10 @@ bool runLoadPhases(App& app, AppState& state, GpuServices& gpu) {
     if (withGpu) gpu.restartTextures();
     level.checksum.reset();
 
-    loadStyle(rt, level, maps, maps.currentStyle, std::string(), withGpu ? &gpu : nullptr);
-    if (loadMap(rt, level, maps, maps.currentMap, std::string()) && withGpu) gpu.buildLoadingBackground(rt, level);
+    const bool styleRead = loadStyle(rt, level, maps, maps.currentStyle, std::string(), withGpu ? &gpu : nullptr);
+    const bool mapRead = loadMap(rt, level, maps, maps.currentMap, std::string());
+    if (mapRead && withGpu) gpu.buildLoadingBackground(rt, level);
+    state.levelRead = styleRead && mapRead;  // the load goes on either way
 
     buildAndUploadMinimap(app, gpu, withGpu);
     runScriptStep(rt, maps);

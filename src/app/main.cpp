@@ -1,5 +1,8 @@
 // vantedit: the level-loading and minimap core of the VANT map editor.
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #ifdef VANT_WINDOW_BINARY
@@ -119,6 +122,7 @@ int main(int argc, char** argv) {
         // The windowed front end lives in its own binary beside this one.
         const std::string windowed = folder + "/" VANT_WINDOW_BINARY;
         ::execv(windowed.c_str(), argv);
+        std::fprintf(stderr, "vantedit: cannot start %s: %s\n", windowed.c_str(), std::strerror(errno));
 #endif
         // Built without the windowed front end: the window cannot be made.
         rt.showMessage(BoxOk, "ERROR", "CreateGLWindow() failed with params %d %d %d %d, program terminated.", 1024,

@@ -1,4 +1,9 @@
 #include "app/app.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include "base/os.h"
 #include "base/text.h"
 #include "formats/map_description.h"
@@ -13,10 +18,17 @@ std::string programFolder() {
     return path.empty() ? path : directoryOf(path, true);
 }
 
+// The job's own files (run log, benchmark) are written in the program
+// folder; when one cannot be, standard error is the only place left to say so.
+static void reportUnwritable(const std::string& name, const std::string& reason) {
+    std::fprintf(stderr, "vantedit: %s/%s: cannot write: %s\n", programFolder().c_str(), name.c_str(), reason.c_str());
+}
+
 void writeBenchmarkFile(Runtime& rt, const std::string& path) {
     const float elapsed = rt.timer.now() - rt.startTime;
     const std::string text = formatText("Minimap generated in %f seconds", elapsed / 1000.0);
-    writeFileAtomically(path, text.data(), text.size());
+    std::string error;
+    if (!writeFileAtomically(path, text.data(), text.size(), &error)) reportUnwritable(path, error);
 }
 
 // Shows one of the job's own two messages even though the run is headless.
@@ -34,7 +46,14 @@ void runMinimapJob(App& app, const CommandLine& tokens) {
     MapDescription description;
 
     if (hasOption(tokens, "-debug")) debug = parseBool(optionValue(tokens, "-debug"));
-    if (debug) rt.openRunLog("debug.txt");
+    errno = 0;
+    if (debug && !rt.openRunLog("debug.txt")) {
+        const os::PathKind kind = os::pathKind("debug.txt");
+        reportUnwritable("debug.txt", kind == os::PathKind::Other ? "not a regular file"
+                                                                  : std::strerror(kind == os::PathKind::Folder ? EISDIR
+                                                                                  : errno        ? errno
+                                                                                                 : EACCES));
+    }
 
     if (hasOption(tokens, "-sty") && hasOption(tokens, "-gmp")) {
         stylePath = optionValue(tokens, "-sty");

@@ -158,7 +158,7 @@ bool renderLevel(const RenderOptions& o, int format, RenderJob& job, LevelReport
 }
 
 // Where each level's picture goes; a text is a usage error.
-std::string planOutputs(const RenderOptions& o, int& format, std::vector<RenderJob>& jobs) {
+std::string planOutputs(const RenderOptions& o, int& format, std::vector<RenderJob>& jobs, std::string& folderToMake) {
     namespace fs = std::filesystem;
     if (o.outputGiven && o.output.empty()) return "-o: the path is empty";
     std::error_code ec;
@@ -192,17 +192,20 @@ std::string planOutputs(const RenderOptions& o, int& format, std::vector<RenderJ
         jobs.push_back(std::move(job));
     }
     // The folder is made only for a run that goes ahead.
-    if (folderMode && !folder.empty() && !fs::is_directory(folder, ec)) {
-        fs::create_directories(folder, ec);
-        if (ec) return folder + ": cannot make the folder: " + ec.message();
-    }
+    if (folderMode && !folder.empty() && !fs::is_directory(folder, ec)) folderToMake = folder;
     return {};
 }
 
 int runRender(const RenderOptions& o) {
     int format = -1;
     std::vector<RenderJob> jobs;
-    if (std::string error = planOutputs(o, format, jobs); !error.empty()) return usageError(error);
+    std::string folder;
+    if (std::string error = planOutputs(o, format, jobs, folder); !error.empty()) return usageError(error);
+    if (std::error_code ec; !folder.empty() && !std::filesystem::create_directories(folder, ec) && ec) {
+        // Not the command's fault but the system's: a failure, not a usage error.
+        std::fprintf(stderr, "vantmap: %s: cannot make the folder: %s\n", folder.c_str(), ec.message().c_str());
+        return 1;
+    }
 
     const bool progress = !o.quiet && ::isatty(STDOUT_FILENO);
     const int threads = std::max(1, std::min<int>(o.jobs > 0 ? o.jobs : int(std::thread::hardware_concurrency()),

@@ -303,8 +303,9 @@ int runView(const ViewRequest& request) {
     } else {
         openMapDescription(*app, *state, gpu, level);
     }
-    // Declining to load an unrecognised description leaves nothing to show.
-    if (app->maps.entries.empty()) return fail(request.level, "not loaded");
+    // Declining to load an unrecognised description leaves nothing to show,
+    // and so does a style or map that could not be read (the boxes said why).
+    if (app->maps.entries.empty() || !state->levelRead) return fail(request.level, "not loaded");
 
     ViewSession session(*app, *state, gpu, shell);
     return request.benchmarkFrames > 0 ? session.benchmark(request.benchmarkFrames) : session.run();

@@ -271,4 +271,13 @@ TEST(ViewWindow, KnownLidZoneLayersAndStatusLine) {
     ASSERT_FALSE(zoned.empty()) << flood.stdErr();
     xdotool("key --window " + zoned + " z key --window " + zoned + " Escape");
     EXPECT_EQ(flood.wait(), 0) << flood.stdErr();
+
+    // A description whose files are gone: the boxes name them, then no view.
+    writeFile(work / "gone.mmp", "[MapFiles]\r\nGMPFile = gone.gmp\r\nSTYFile = gone.sty\r\n");
+    BackgroundRun gone(vantmap, {"view", "gone.mmp"}, work.path());
+    ASSERT_TRUE(gone.answer("NOTICE", "Return")) << gone.stdErr();
+    // Both boxes come as the same window: answered until none is left.
+    for (int i = 0; i < 6 && gone.running(); ++i) gone.answer("ERROR", "Return", 5s);
+    EXPECT_EQ(gone.wait(), 1) << gone.stdErr();
+    EXPECT_NE(gone.stdErr().find("gone.mmp: not loaded"), std::string::npos) << gone.stdErr();
 }
