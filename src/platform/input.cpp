@@ -54,6 +54,9 @@ InputEvent translate(const SDL_Event& e) {
         out.kind = InputEvent::Motion;
         out.x = e.motion.x;
         out.y = e.motion.y;
+        // The buttons as they are now: a release the window could not see
+        // (it was hidden) is missing from the event's own state.
+        out.held = e.motion.state != 0 && SDL_GetGlobalMouseState(nullptr, nullptr) != 0;
         break;
     case SDL_MOUSEWHEEL: {
         out.kind = InputEvent::Wheel;

@@ -12,6 +12,7 @@ struct InputEvent {
     Key key = Key::Other;
     int x = 0, y = 0;  // pointer position in window pixels (Motion, buttons, Wheel)
     int button = 0;    // 1 left, 2 middle, 3 right
+    bool held = false; // Motion: some button is down
     int wheel = 0;     // notches, positive away from the user
 };
 

@@ -139,7 +139,16 @@ void Window::swapBuffers() {
     SDL_GL_SwapWindow(sdl(window_));
     // Nobody reads input yet; draining the queue keeps the window answering.
     SDL_PumpEvents();
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    drainEvents();
+}
+
+void Window::drainEvents() {
+    if (keepQuit_) {
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_QUIT - 1);
+        SDL_FlushEvents(SDL_QUIT + 1, SDL_LASTEVENT);
+    } else {
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
 }
 
 bool Window::copyToWindow(int x, int y, int w, int h) {
@@ -163,7 +172,7 @@ bool Window::copyToWindow(int x, int y, int w, int h) {
     } else {
         copyRegion(regionCopy_, x, y, w, h);
     }
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    drainEvents();
     return true;
 }
 

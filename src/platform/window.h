@@ -65,8 +65,14 @@ public:
     bool copyToWindow(int x, int y, int w, int h);
     // Presents the back buffer, leaving pending events for whoever reads them.
     void present();
+    // Whether a request to close the window that comes while nobody reads
+    // input (a load) is kept for the event loop instead of being drained
+    // with the rest.
+    void keepQuitRequests(bool keep) { keepQuit_ = keep; }
 
 private:
+    void drainEvents();
+
     void* window_ = nullptr;   // SDL_Window, HWND
     void* context_ = nullptr;  // SDL_GLContext, HGLRC
 #ifdef _WIN32
@@ -74,6 +80,7 @@ private:
 #endif
     bool fullscreen_ = false;
     bool haveMode_ = false;
+    bool keepQuit_ = false;
     int hasRegionCopy_ = -1;  // unknown until first asked
     void* regionCopy_ = nullptr;
     int modeWidth_ = 0, modeHeight_ = 0, modeFormat_ = 0, modeRate_ = 0;

@@ -182,6 +182,9 @@ bool ViewSession::handle(const InputEvent& e, bool& quit) {
         return false;
     case InputEvent::ButtonUp: dragging_ = false; return false;
     case InputEvent::Motion:
+        // A button let go where the window could not see it (hidden, or
+        // covered by a box) ends the drag too.
+        if (!e.held) dragging_ = false;
         if (dragging_ && (e.x != dragX_ || e.y != dragY_)) {
             camera_.pan(e.x - dragX_, e.y - dragY_);
             dragX_ = e.x;
@@ -277,6 +280,7 @@ int runView(const ViewRequest& request) {
     gfx::GlServices gpu;
     platform::WindowedShell shell(rt, app->level, app->maps, *state, window, gpu);
     shell.maximise = false;
+    shell.window().keepQuitRequests(true);  // closed while loading: ends once loaded
     shell.hooks.prepareMapState = [&] { prepareMapState(rt, *state, [&gpu] { return gpu.reserveTextureName(); }); };
     shell.hooks.buildMapList = [&] { buildMapList(rt, app->maps, state->settings.gamePath); };
 

@@ -51,11 +51,14 @@ void ViewCamera::zoom(int steps, double px, double py) {
         const double* next = std::upper_bound(std::begin(kSteps), std::end(kSteps), wanted + 1e-9);
         wanted = next == std::end(kSteps) ? MaxScale : *next;
     }
+    // Out below the first step only as far as the whole city: in a small
+    // window that is under one pixel a square.
+    const double least = std::min(1.0, fitScale());
     for (; steps < 0; ++steps) {
         const double* next = std::lower_bound(std::begin(kSteps), std::end(kSteps), wanted - 1e-9);
-        wanted = next == std::begin(kSteps) ? kSteps[0] : *(next - 1);
+        wanted = next == std::begin(kSteps) ? least : *(next - 1);
     }
-    wanted = settle(std::max(wanted, std::min(1.0, fitScale())));
+    wanted = settle(std::max(wanted, least));
     const double mx = (px - width_ / 2.0) / scale_ + centreX_, my = (py - height_ / 2.0) / scale_ + centreY_;
     scale_ = wanted;
     centreX_ = mx - (px - width_ / 2.0) / scale_;

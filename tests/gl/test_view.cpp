@@ -14,6 +14,7 @@
 #include "formats/level_writer.h"
 #include "formats/map.h"
 #include "maplist/map_list.h"
+#include "view/view_camera.h"
 
 using namespace vant::test;
 namespace fs = std::filesystem;
@@ -113,6 +114,24 @@ Fit bestFit(const Screenshot& shot, const Screenshot& picture, int scale, std::p
 
 }  // namespace
 
+TEST(ViewCamera, ZoomingOutStopsAtTheWholeCityAndNeverZoomsIn) {
+    vant::view::ViewCamera camera;
+    for (auto [w, h] : {std::pair{200, 150}, {1024, 768}}) {
+        camera.resize(w, h, 0);
+        camera.home();
+        const double fit = camera.fitScale(), least = std::min(1.0, fit);
+        for (int step = 0; step < 12; ++step) {
+            const double before = camera.scale();
+            camera.zoomAtCentre(-1);
+            EXPECT_LE(camera.scale(), before) << w << " step " << step;
+            EXPECT_GE(camera.scale(), least) << w;
+        }
+        EXPECT_EQ(camera.scale(), least) << w;
+        camera.zoomAtCentre(1);
+        EXPECT_GT(camera.scale(), least) << w;
+    }
+}
+
 TEST(ViewWindow, ZoomedOutItIsTheMinimapAndCloseUpItAgreesWithIt) {
     InstalledProgram app;
     const TempFolder& work = app.work;
@@ -208,6 +227,19 @@ TEST(ViewWindow, KnownLidZoneLayersAndStatusLine) {
     BackgroundRun run(vantmap, {"view", "town.gmp", "--style", "town.sty"}, work.path());
     const std::string window = openView(run);
     ASSERT_FALSE(window.empty()) << run.stdErr() << "status " << run.wait();
+
+    // A drag whose button was let go while the window was hidden is over:
+    // the pointer moves over the map again instead of dragging it along.
+    xdotool("mousemove --window " + window + " 512 300 mousedown 1 mousemove --window " + window + " 500 300");
+    xdotool("windowunmap --sync " + window + " mouseup 1 windowmap --sync " + window);
+    xdotool("mousemove --window " + window + " 500 300 mousemove --window " + window + " 300 300");
+    std::this_thread::sleep_for(300ms);
+    const int from = squareInTitle(window).first;
+    xdotool("mousemove --window " + window + " 500 300");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(squareInTitle(window).first, from + 50) << title(window);
+    xdotool("key --window " + window + " Home");
+    ASSERT_TRUE(waitTitle(window, "- 2.92 px per square"));
 
     // From the whole map, put the pointer on square (60, 70) by what the
     // status line says, then wheel in on it to 64 pixels per square.

@@ -59,6 +59,7 @@ InputEvent translate(const MSG& m) {
         out.kind = InputEvent::Motion;
         out.x = lowWord(m.lParam);
         out.y = highWord(m.lParam);
+        out.held = (m.wParam & (MK_LBUTTON | MK_MBUTTON | MK_RBUTTON)) != 0;
         TRACKMOUSEEVENT leave{};
         leave.cbSize = sizeof leave;
         leave.dwFlags = TME_LEAVE;
