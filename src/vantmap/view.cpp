@@ -39,6 +39,11 @@ Runner setupView(CLI::App& command) {
         request.level = o->level;
         request.style = input.fromDescription ? std::string() : o->style;
         request.fullscreen = o->fullscreen;
+        // What the boxes do not show (a file cut short, a chunk past its
+        // end) goes to standard error, as render and info tell it.
+        request.problems = [](const std::string& file, const std::string& text, bool damaged) {
+            printError(reportLine(file, text, damaged));
+        };
         return view::runView(request);
 #else
         printError("vantmap: view: this build has no windowed front end\n");

@@ -274,6 +274,7 @@ int runView(const ViewRequest& request) {
     if (!folder.empty() && !os::enterFolder(folder))
         return fail(folder, "cannot enter the program folder");
     rt.responder = request.responder ? request.responder : MessageResponder(platform::showMessageBox);
+    rt.problemListener = request.problems;
 
     auto state = std::make_unique<AppState>();
     WindowState window;

@@ -23,6 +23,9 @@ struct ViewRequest {
     int benchmarkFrames = 0;
     // Who answers the message boxes; empty: the platform's boxes, shown.
     MessageResponder responder;
+    // Hears the damage the readers pass over without a box (see
+    // Runtime::problemListener); empty: nobody.
+    std::function<void(const std::string& file, const std::string& text, bool damaged)> problems;
 };
 
 // Returns the process's exit status: 0 when the person quit the view, 1

@@ -312,4 +312,15 @@ TEST(ViewWindow, KnownLidZoneLayersAndStatusLine) {
     for (int i = 0; i < 6 && gone.running(); ++i) gone.answer("ERROR", "Return", 5s);
     EXPECT_EQ(gone.wait(), 1) << gone.stdErr();
     EXPECT_NE(gone.stdErr().find("gone.mmp: not loaded"), std::string::npos) << gone.stdErr();
+
+    // Damage no box tells (a style cut short) goes to standard error; what
+    // could be read is shown.
+    const std::string whole = readFile(work / "town.sty");
+    writeFile(work / "cut.sty", whole.substr(0, whole.size() / 2));
+    BackgroundRun cut(vantmap, {"view", "town.gmp", "--style", "cut.sty"}, work.path());
+    const std::string shown = openView(cut);
+    ASSERT_FALSE(shown.empty()) << cut.stdErr();
+    xdotool("key --window " + shown + " Escape");
+    EXPECT_EQ(cut.wait(), 0);
+    EXPECT_NE(cut.stdErr().find("/cut.sty: chunk "), std::string::npos) << cut.stdErr();
 }
