@@ -18,6 +18,17 @@ int displayLost(Display*) {
     std::fprintf(stderr, "%s: the connection to the display was lost\n", programName().c_str());
     os::endAtOnce(1);
 }
+
+// Only errors nobody else handles come here (the toolkit and the driver set
+// their own handlers around requests that may fail); the library's default
+// would print a dump and exit.
+int requestRefused(Display* display, XErrorEvent* error) {
+    char text[160] = "";
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "%s: the display refused a request (%s); was the window closed by another program?\n",
+                 programName().c_str(), text);
+    os::endAtOnce(1);
+}
 }
 
 void* findRegionCopy() {
@@ -32,6 +43,9 @@ void copyRegion(void* copy, int x, int y, int w, int h) {
     reinterpret_cast<CopySubBuffer>(copy)(glXGetCurrentDisplay(), glXGetCurrentDrawable(), x, y, w, h);
 }
 
-void endWhenDisplayLost() { XSetIOErrorHandler(displayLost); }
+void endWhenDisplayLost() {
+    XSetIOErrorHandler(displayLost);
+    XSetErrorHandler(requestRefused);
+}
 
 }  // namespace vant::platform

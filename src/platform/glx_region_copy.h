@@ -13,7 +13,9 @@ void copyRegion(void* copy, int x, int y, int w, int h);
 // Should the display go away (its server ended, the connection broke), the
 // program ends at once with status 1 and a line on standard error. The
 // library's own handler would exit, and the window's destructor would then
-// wait for ever on the dead connection.
+// wait for ever on the dead connection. So does a request the display
+// refuses where nobody expected one (the window destroyed by another
+// program): one line instead of the library's dump, then the same end.
 void endWhenDisplayLost();
 
 }  // namespace vant::platform
