@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "base/os.h"
 #include "base/text.h"
@@ -47,13 +46,7 @@ void runMinimapJob(App& app, const CommandLine& tokens) {
 
     if (hasOption(tokens, "-debug")) debug = parseBool(optionValue(tokens, "-debug"));
     errno = 0;
-    if (debug && !rt.openRunLog("debug.txt")) {
-        const os::PathKind kind = os::pathKind("debug.txt");
-        reportUnwritable("debug.txt", kind == os::PathKind::Other ? "not a regular file"
-                                                                  : std::strerror(kind == os::PathKind::Folder ? EISDIR
-                                                                                  : errno        ? errno
-                                                                                                 : EACCES));
-    }
+    if (debug && !rt.openRunLog("debug.txt")) reportUnwritable("debug.txt", whyOpenFailed("debug.txt"));
 
     if (hasOption(tokens, "-sty") && hasOption(tokens, "-gmp")) {
         stylePath = optionValue(tokens, "-sty");

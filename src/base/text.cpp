@@ -183,13 +183,18 @@ int64_t fileSize(const std::string& path) {
 
 std::FILE* openFile(const std::string& path, const char* mode) { return os::openRegularFile(path, mode); }
 
-std::string cannotOpenReason(const std::string& path) {
+std::string whyOpenFailed(const std::string& path) {
+    const int error = errno;
     const os::PathKind kind = os::pathKind(path);
-    if (kind == os::PathKind::Folder) return "cannot open: Is a directory";
-    if (kind == os::PathKind::Other) return "cannot open: not a regular file";
+    if (kind == os::PathKind::Folder) return "Is a directory";
+    if (kind == os::PathKind::Other) return "not a regular file";
+    return std::strerror(error ? error : ENOENT);
+}
+
+std::string cannotOpenReason(const std::string& path) {
     errno = 0;
     std::FILE* f = openFile(path, "rb");
-    if (!f) return std::string("cannot open: ") + std::strerror(errno ? errno : ENOENT);
+    if (!f) return "cannot open: " + whyOpenFailed(path);
     std::fclose(f);
     return {};
 }

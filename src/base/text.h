@@ -48,5 +48,8 @@ std::FILE* openFile(const std::string& path, const char* mode);
 // when it can. A folder, a named pipe or a device is turned away without
 // being opened.
 std::string cannotOpenReason(const std::string& path);
+// Why opening `path` (with openFile, for reading or writing) just failed;
+// errno as the failed call left it.
+std::string whyOpenFailed(const std::string& path);
 
 }  // namespace vant
